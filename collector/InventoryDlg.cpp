@@ -1,0 +1,75 @@
+// The collector dialog: one collection run, its report, and the close request queued before it is shown.
+#include "InventoryDlg.h"
+
+#include "ReportFile.h"
+#include "WmiClient.h"
+
+namespace {
+
+// A value read successfully loses its surrounding white space; a failed read leaves the value empty.
+void TrimIfRead(int nResult, CString& value)
+{
+    if (nResult != 0)
+        return;
+    value.TrimLeft();
+    value.TrimRight();
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CInventoryDlg, CDialog)
+END_MESSAGE_MAP()
+
+CInventoryDlg::CInventoryDlg(CWnd* pParent)
+    : CDialog(CInventoryDlg::IDD, pParent)
+{
+    m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
+                          MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CInventoryDlg::~CInventoryDlg()
+{
+}
+
+void CInventoryDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+}
+
+BOOL CInventoryDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    CWmiClient client;
+    if (client.Open())
+    {
+        TrimIfRead(client.GetModel(m_strModel), m_strModel);
+        TrimIfRead(client.GetProductVersion(m_strNumber), m_strNumber);
+        TrimIfRead(client.GetSerialNumber(m_strSerial), m_strSerial);
+        TrimIfRead(client.GetBiosVersion(m_strBios), m_strBios);
+        TrimIfRead(client.GetOsDescription(m_strOs), m_strOs);
+        WriteReport();
+    }
+
+    // Queued before the modal loop starts, so the dialog ends before it is ever shown.
+    PostMessage(WM_CLOSE);
+    return TRUE;
+}
+
+int CInventoryDlg::WriteReport()
+{
+    if (m_strReportPath.IsEmpty())
+        return -1;
+
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    CString strReport = FormatReportTime(st);
+    strReport += FormatReportLine("model", m_strModel);
+    strReport += FormatReportLine("number", m_strNumber);
+    strReport += FormatReportLine("serial", m_strSerial);
+    strReport += FormatReportLine("bios", m_strBios);
+    strReport += FormatReportLine("os", m_strOs);
+
+    WriteReportFile(m_strReportPath, strReport);
+    return 0;
+}

@@ -1,0 +1,35 @@
+// The collector dialog: during its initialisation it reads the inventory and writes the report, then closes.
+#pragma once
+
+#include "afxwin.h"
+#include "resource.h"
+
+class CInventoryDlg : public CDialog
+{
+public:
+    CInventoryDlg(CWnd* pParent = NULL);
+    virtual ~CInventoryDlg();
+
+    enum { IDD = IDD_INVENTORY_DIALOG };
+
+    // 0 after an attempt to write, -1 when there is no path.
+    int WriteReport();
+
+    CString m_strReportPath;
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX);
+    virtual BOOL OnInitDialog();
+
+    HICON m_hIcon;
+
+public:
+    // The inventory record: each value empty until it has been read.
+    CString m_strModel;
+    CString m_strNumber;
+    CString m_strSerial;
+    CString m_strBios;
+    CString m_strOs;
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,149 @@
+// The report file: a new report is written beside the old one and moved over it only once it is complete.
+#include "ReportFile.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+namespace {
+
+// Devices and pipes cannot be replaced by renaming, so they are written in place.
+bool IsSpecialFile(const CString& strPath)
+{
+    HANDLE hFile = ::CreateFileA(strPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD dwType = ::GetFileType(hFile);
+    ::CloseHandle(hFile);
+    return dwType != FILE_TYPE_DISK;
+}
+
+bool FileExists(const CString& strPath)
+{
+    return ::GetFileAttributesA(strPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool PutText(FILE* pFile, const CString& strText)
+{
+    return fputs(strText, pFile) >= 0 && fflush(pFile) == 0;
+}
+
+int WriteInPlace(const CString& strPath, const CString& strText)
+{
+    FILE* pFile = fopen(strPath, "wt");
+    if (pFile == NULL)
+        return -1;
+    bool bWritten = PutText(pFile, strText);
+    bool bClosed = fclose(pFile) == 0;
+    return bWritten && bClosed ? 0 : -1;
+}
+
+// The directory part of the full path, with its trailing separator; empty when the path names no file.
+CString DirectoryOf(const CString& strPath)
+{
+    DWORD nSize = ::GetFullPathNameA(strPath, 0, NULL, NULL);
+    if (nSize == 0)
+        return CString();
+    char* pszFull = static_cast<char*>(malloc(nSize));
+    if (pszFull == NULL)
+        return CString();
+    char* pszFilePart = NULL;
+    DWORD nLength = ::GetFullPathNameA(strPath, nSize, pszFull, &pszFilePart);
+    CString strDir;
+    if (nLength > 0 && nLength < nSize && pszFilePart != NULL)
+        strDir = CString(pszFull, (int)(pszFilePart - pszFull));
+    free(pszFull);
+    return strDir;
+}
+
+// A random name, created exclusively, so no one can take the file's place or predict it.
+FILE* CreateTempFile(const CString& strDir, CString& strTemp)
+{
+    if (strDir.IsEmpty())
+        return NULL;
+    for (int nAttempt = 0; nAttempt < 8; nAttempt++)
+    {
+        GUID guid;
+        if (FAILED(::CoCreateGuid(&guid)))
+            return NULL;
+        strTemp.Format("%s~tavlen-%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X.tmp", (LPCSTR)strDir,
+                       (unsigned long)guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
+                       guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+        int fd = _open(strTemp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+        if (fd < 0)
+        {
+            if (errno == EEXIST)
+                continue;
+            return NULL;
+        }
+        FILE* pFile = _fdopen(fd, "wt");
+        if (pFile == NULL)
+        {
+            _close(fd);
+            remove(strTemp);
+        }
+        return pFile;
+    }
+    return NULL;
+}
+
+bool FlushToDisk(FILE* pFile)
+{
+    return _commit(_fileno(pFile)) == 0;
+}
+
+// ReplaceFile keeps the old file's attributes and security; without a backup it may lose the old file
+// on a late failure, so the new one is then moved into the empty place.
+bool MoveOver(const CString& strTemp, const CString& strPath)
+{
+    if (FileExists(strPath))
+    {
+        if (::ReplaceFileA(strPath, strTemp, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
+            return true;
+        if (FileExists(strPath))
+            return false;
+    }
+    return ::MoveFileExA(strTemp, strPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+} // namespace
+
+CString FormatReportTime(const SYSTEMTIME& st)
+{
+    CString strLine;
+    strLine.Format("%d/%02d/%02d %02d:%02d:%02d\n", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                   st.wSecond);
+    return strLine;
+}
+
+CString FormatReportLine(LPCSTR pszKey, const CString& strValue)
+{
+    CString strOneLine(strValue);
+    strOneLine.Replace('\r', ' ');
+    strOneLine.Replace('\n', ' ');
+    CString strLine;
+    strLine.Format("%s=%s\n", pszKey, (LPCSTR)strOneLine);
+    return strLine;
+}
+
+int WriteReportFile(const CString& strPath, const CString& strText)
+{
+    if (IsSpecialFile(strPath))
+        return WriteInPlace(strPath, strText);
+
+    CString strTemp;
+    FILE* pFile = CreateTempFile(DirectoryOf(strPath), strTemp);
+    if (pFile == NULL)
+        return WriteInPlace(strPath, strText);
+
+    bool bWritten = PutText(pFile, strText) && FlushToDisk(pFile);
+    bool bClosed = fclose(pFile) == 0;
+    if (bWritten && bClosed && MoveOver(strTemp, strPath))
+        return 0;
+    remove(strTemp);
+    return -1;
+}

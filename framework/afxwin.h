@@ -1,0 +1,209 @@
+// The application framework: application object, command line, message maps, windows and dialogs.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <string.h>
+
+#include "afxstr.h"
+
+#ifndef ID_HELP
+#define ID_HELP 0xE146
+#endif
+
+class CCmdTarget;
+class CWnd;
+class COccManager;
+
+// What DoDataExchange is given: the dialog and the direction of the exchange.
+class CDataExchange
+{
+public:
+    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+    BOOL m_bSaveAndValidate;
+    CWnd* m_pDlgWnd;
+};
+
+// Message maps: a static table per class, searched from the most derived class to its bases.
+typedef void (CCmdTarget::*AFX_PMSG)();
+
+enum AfxSig
+{
+    AfxSig_end = 0,
+    AfxSig_vv,   // void ()
+    AfxSig_vwl,  // void (UINT, LPARAM)
+    AfxSig_hv,   // HANDLE ()
+};
+
+struct AFX_MSGMAP_ENTRY
+{
+    UINT nMessage;
+    UINT nCode;
+    UINT nID;
+    UINT nLastID;
+    UINT_PTR nSig;
+    AFX_PMSG pfn;
+};
+
+struct AFX_MSGMAP
+{
+    const AFX_MSGMAP* (*pfnGetBaseMap)();
+    const AFX_MSGMAP_ENTRY* lpEntries;
+};
+
+#define DECLARE_MESSAGE_MAP() \
+protected: \
+    static const AFX_MSGMAP* GetThisMessageMap(); \
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass) \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() \
+    { \
+        using ThisClass [[maybe_unused]] = theClass; \
+        using TheBaseClass = baseClass; \
+        static const AFX_MSGMAP_ENTRY _messageEntries[] = {
+
+#define END_MESSAGE_MAP() \
+            { 0, 0, 0, 0, AfxSig_end, (AFX_PMSG)0 } \
+        }; \
+        static const AFX_MSGMAP messageMap = { &TheBaseClass::GetThisMessageMap, &_messageEntries[0] }; \
+        return &messageMap; \
+    }
+
+#define ON_COMMAND(id, memberFxn) \
+    { WM_COMMAND, 0, (UINT)(id), (UINT)(id), AfxSig_vv, \
+      static_cast<AFX_PMSG>(static_cast<void (ThisClass::*)()>(&memberFxn)) },
+
+// Handlers of other signatures pass through AFX_PMSG and are cast back to their own type on dispatch.
+typedef void (CCmdTarget::*AFX_PMSG_VWL)(UINT, LPARAM);
+typedef HCURSOR (CCmdTarget::*AFX_PMSG_HV)();
+
+template <typename To, typename From>
+inline To AfxCastPmsg(From pfn)
+{
+    static_assert(sizeof(To) == sizeof(From), "handler pointers must all have one size");
+    To to;
+    memcpy(&to, &pfn, sizeof(to));
+    return to;
+}
+
+#define ON_WM_SYSCOMMAND() \
+    { WM_SYSCOMMAND, 0, 0, 0, AfxSig_vwl, AfxCastPmsg<AFX_PMSG>(static_cast<AFX_PMSG_VWL>( \
+      static_cast<void (ThisClass::*)(UINT, LPARAM)>(&ThisClass::OnSysCommand))) },
+
+#define ON_WM_PAINT() \
+    { WM_PAINT, 0, 0, 0, AfxSig_vv, \
+      static_cast<AFX_PMSG>(static_cast<void (ThisClass::*)()>(&ThisClass::OnPaint)) },
+
+#define ON_WM_QUERYDRAGICON() \
+    { WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hv, AfxCastPmsg<AFX_PMSG>(static_cast<AFX_PMSG_HV>( \
+      static_cast<HCURSOR (ThisClass::*)()>(&ThisClass::OnQueryDragIcon))) },
+
+class CCmdTarget
+{
+public:
+    CCmdTarget() {}
+    virtual ~CCmdTarget() {}
+
+    // Runs the handler the map has for this message; FALSE when it has none.
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+
+    static const AFX_MSGMAP* GetThisMessageMap();
+protected:
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+
+private:
+    CCmdTarget(const CCmdTarget&);
+    void operator=(const CCmdTarget&);
+};
+
+class CWnd : public CCmdTarget
+{
+public:
+    CWnd();
+    virtual ~CWnd();
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    // Leaves the message being handled to the system's default processing.
+    LRESULT Default();
+
+    HWND m_hWnd;
+
+protected:
+    // Set while a message is dispatched; Default() marks it as left to the system.
+    BOOL* m_pbDefault;
+};
+
+class CDialog : public CWnd
+{
+public:
+    explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
+    virtual ~CDialog();
+
+    virtual INT_PTR DoModal();
+    virtual BOOL OnInitDialog();
+    void EndDialog(int nResult);
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX);
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    LPCSTR m_lpszTemplateName;
+    CWnd* m_pParentWnd;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+class CCommandLineInfo
+{
+public:
+    CCommandLineInfo();
+    virtual ~CCommandLineInfo();
+
+    // Called once per argument after the program name; a switch arrives without its '-' or '/'.
+    virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast);
+
+    enum { FileNew, FileOpen, FileNothing = -1 };
+    BOOL m_bShowSplash;
+    int m_nShellCommand;
+    CString m_strFileName;
+};
+
+class CWinApp : public CCmdTarget
+{
+public:
+    explicit CWinApp(LPCSTR lpszAppName = NULL);
+    virtual ~CWinApp();
+
+    virtual BOOL InitInstance();
+    virtual int Run();
+    virtual int ExitInstance();
+
+    void ParseCommandLine(CCommandLineInfo& rCmdInfo);
+    BOOL Enable3dControls();
+    void OnHelp();
+
+    HINSTANCE m_hInstance;
+    LPSTR m_lpCmdLine;
+    int m_nCmdShow;
+    LPCSTR m_pszAppName;
+    CWnd* m_pMainWnd;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetResourceHandle();
+HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType);
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+BOOL AfxOleInit();
+void AfxEnableControlContainer(COccManager* pManager = NULL);

@@ -1,0 +1,190 @@
+// The management client: COM set-up, the connection to the local namespace, and reading text properties.
+#include "WmiClient.h"
+
+namespace {
+
+const char* const kNamespace = "\\\\.\\root\\cimv2";
+
+// Null and empty values read as empty text; other types are converted, and fail only where they cannot be.
+int VariantToText(VARIANT* pVar, CString* pValue)
+{
+    if (V_VT(pVar) == VT_NULL || V_VT(pVar) == VT_EMPTY)
+    {
+        *pValue = CString();
+        return 0;
+    }
+    if (V_VT(pVar) != VT_BSTR && FAILED(::VariantChangeType(pVar, pVar, 0, VT_BSTR)))
+        return -1;
+    *pValue = CString(V_BSTR(pVar));
+    return 0;
+}
+
+} // namespace
+
+CWmiClient::CWmiClient()
+    : m_bConnected(false), m_pServices(NULL)
+{
+}
+
+CWmiClient::~CWmiClient()
+{
+    if (m_pServices != NULL)
+        m_pServices->Release();
+}
+
+bool CWmiClient::Open()
+{
+    m_bConnected = false;
+    if (!AfxOleInit())
+        return false;
+    if (!InitSecurity())
+        return false;
+    if (Connect() == 0)
+        m_bConnected = true;
+    return m_bConnected;
+}
+
+// Process-wide: no proxy blanket is set later, so these settings govern every call to the service.
+bool CWmiClient::InitSecurity()
+{
+    HRESULT hr = ::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                        RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS, NULL);
+    return SUCCEEDED(hr);
+}
+
+int CWmiClient::Connect()
+{
+    IWbemLocator* pLocator = NULL;
+    HRESULT hr = ::CoCreateInstance(CLSID_WbemLocator, NULL, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                    reinterpret_cast<void**>(&pLocator));
+    if (FAILED(hr) || pLocator == NULL)
+        return -1;
+
+    BSTR bstrNamespace = CString(kNamespace).AllocSysString();
+    if (bstrNamespace == NULL)
+    {
+        pLocator->Release();
+        return -1;
+    }
+    if (m_pServices != NULL)
+    {
+        m_pServices->Release();
+        m_pServices = NULL;
+    }
+
+    hr = pLocator->ConnectServer(bstrNamespace, NULL, NULL, NULL, 0, NULL, NULL, &m_pServices);
+    ::SysFreeString(bstrNamespace);
+    pLocator->Release();
+    if (FAILED(hr) || m_pServices == NULL)
+    {
+        m_pServices = NULL;
+        return -1;
+    }
+    return 0;
+}
+
+int CWmiClient::GetProperty(CString strClass, CString strProperty, CString* pValue)
+{
+    if (!m_bConnected || m_pServices == NULL)
+        return -1;
+
+    BSTR bstrClass = strClass.AllocSysString();
+    BSTR bstrProperty = strProperty.AllocSysString();
+    if (bstrClass == NULL || bstrProperty == NULL)
+    {
+        ::SysFreeString(bstrClass);
+        ::SysFreeString(bstrProperty);
+        return -1;
+    }
+
+    IEnumWbemClassObject* pEnum = NULL;
+    HRESULT hr = m_pServices->CreateInstanceEnum(bstrClass, 0, NULL, &pEnum);
+    if (FAILED(hr) || pEnum == NULL)
+    {
+        ::SysFreeString(bstrClass);
+        ::SysFreeString(bstrProperty);
+        return -1;
+    }
+
+    // The call's own result is not examined: the count of returned objects says all.
+    IWbemClassObject* pObject = NULL;
+    ULONG uReturned = 0;
+    pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned);
+
+    int nResult = -1;
+    if (uReturned == 1 && pObject != NULL)
+    {
+        VARIANT var;
+        ::VariantInit(&var);
+        if (SUCCEEDED(pObject->Get(bstrProperty, 0, &var, NULL, NULL)))
+            nResult = VariantToText(&var, pValue);
+        ::VariantClear(&var);
+    }
+    if (pObject != NULL)
+        pObject->Release();
+
+    pEnum->Release();
+    ::SysFreeString(bstrClass);
+    ::SysFreeString(bstrProperty);
+    return nResult;
+}
+
+int CWmiClient::GetFixedProperty(LPCSTR pszClass, LPCSTR pszProperty, CString& value)
+{
+    CString strValue;
+    if (GetProperty(CString(pszClass), CString(pszProperty), &strValue) != 0)
+        return -1;
+    value = strValue;
+    return 0;
+}
+
+int CWmiClient::GetModel(CString& value)
+{
+    return GetFixedProperty("Win32_ComputerSystem", "Model", value);
+}
+
+int CWmiClient::GetProductVersion(CString& value)
+{
+    return GetFixedProperty("Win32_ComputerSystemProduct", "Version", value);
+}
+
+int CWmiClient::GetSerialNumber(CString& value)
+{
+    return GetFixedProperty("Win32_BIOS", "SerialNumber", value);
+}
+
+int CWmiClient::GetBiosVersion(CString& value)
+{
+    return GetFixedProperty("Win32_BIOS", "SMBIOSBIOSVersion", value);
+}
+
+int CWmiClient::GetOsCaption(CString& value)
+{
+    return GetFixedProperty("Win32_OperatingSystem", "Caption", value);
+}
+
+int CWmiClient::GetOsVersion(CString& value)
+{
+    return GetFixedProperty("Win32_OperatingSystem", "Version", value);
+}
+
+int CWmiClient::GetOsServicePack(CString& value)
+{
+    return GetFixedProperty("Win32_OperatingSystem", "CSDVersion", value);
+}
+
+int CWmiClient::GetOsDescription(CString& value)
+{
+    const CString strSeparator("   ");
+    CString strCaption, strVersion, strServicePack;
+    GetOsCaption(strCaption);
+    GetOsVersion(strVersion);
+    GetOsServicePack(strServicePack);
+    if (strCaption.IsEmpty() || strVersion.IsEmpty())
+        return -1;
+
+    value = strCaption + strSeparator + strVersion;
+    if (!strServicePack.IsEmpty())
+        value += strSeparator + strServicePack;
+    return 0;
+}

@@ -1,0 +1,40 @@
+// The client of the management service: one connection, single-property reads and the inventory getters.
+#pragma once
+
+#include "afxwin.h"
+
+#include <wbemcli.h>
+
+class CWmiClient
+{
+public:
+    CWmiClient();
+    virtual ~CWmiClient();
+
+    bool Open();
+    bool InitSecurity();
+    int Connect();
+
+    // Reads one property of the first instance of a class; 0 on success, -1 with *pValue unchanged.
+    int GetProperty(CString strClass, CString strProperty, CString* pValue);
+
+    int GetModel(CString& value);
+    int GetProductVersion(CString& value);
+    int GetSerialNumber(CString& value);
+    int GetBiosVersion(CString& value);
+    int GetOsCaption(CString& value);
+    int GetOsVersion(CString& value);
+    int GetOsServicePack(CString& value);
+
+    // Caption, version and, when there is one, the service pack, each separated by three blanks.
+    int GetOsDescription(CString& value);
+
+    bool m_bConnected;
+    IWbemServices* m_pServices;
+
+private:
+    CWmiClient(const CWmiClient&);
+    void operator=(const CWmiClient&);
+
+    int GetFixedProperty(LPCSTR pszClass, LPCSTR pszProperty, CString& value);
+};
