@@ -1,0 +1,3 @@
+// placeholder
+#include <gtest/gtest.h>
+TEST(Placeholder, report_test) {}
