@@ -42,9 +42,11 @@ int WriteInPlace(const CString& strPath, const CString& strText)
     return bWritten && bClosed ? 0 : -1;
 }
 
-// The directory part of the full path, with its trailing separator; empty when the path names no file.
-CString DirectoryOf(const CString& strPath)
+// The full path, and in nDirLength the length of its directory part with the trailing separator;
+// empty when the path names no file. The rename calls get full paths, as some systems need them.
+CString FullPathOf(const CString& strPath, int& nDirLength)
 {
+    nDirLength = 0;
     DWORD nSize = ::GetFullPathNameA(strPath, 0, NULL, NULL);
     if (nSize == 0)
         return CString();
@@ -53,18 +55,19 @@ CString DirectoryOf(const CString& strPath)
         return CString();
     char* pszFilePart = NULL;
     DWORD nLength = ::GetFullPathNameA(strPath, nSize, pszFull, &pszFilePart);
-    CString strDir;
+    CString strFull;
     if (nLength > 0 && nLength < nSize && pszFilePart != NULL)
-        strDir = CString(pszFull, (int)(pszFilePart - pszFull));
+    {
+        strFull = CString(pszFull, (int)nLength);
+        nDirLength = (int)(pszFilePart - pszFull);
+    }
     free(pszFull);
-    return strDir;
+    return strFull;
 }
 
 // A random name, created exclusively, so no one can take the file's place or predict it.
 FILE* CreateTempFile(const CString& strDir, CString& strTemp)
 {
-    if (strDir.IsEmpty())
-        return NULL;
     for (int nAttempt = 0; nAttempt < 8; nAttempt++)
     {
         GUID guid;
@@ -135,14 +138,16 @@ int WriteReportFile(const CString& strPath, const CString& strText)
     if (IsSpecialFile(strPath))
         return WriteInPlace(strPath, strText);
 
+    int nDirLength = 0;
+    CString strFull = FullPathOf(strPath, nDirLength);
     CString strTemp;
-    FILE* pFile = CreateTempFile(DirectoryOf(strPath), strTemp);
+    FILE* pFile = strFull.IsEmpty() ? NULL : CreateTempFile(CString(strFull, nDirLength), strTemp);
     if (pFile == NULL)
         return WriteInPlace(strPath, strText);
 
     bool bWritten = PutText(pFile, strText) && FlushToDisk(pFile);
     bool bClosed = fclose(pFile) == 0;
-    if (bWritten && bClosed && MoveOver(strTemp, strPath))
+    if (bWritten && bClosed && MoveOver(strTemp, strFull))
         return 0;
     remove(strTemp);
     return -1;

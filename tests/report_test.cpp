@@ -1,3 +1,236 @@
-// placeholder
+// The collector dialog's run against a stand-in service: what the report holds, and when it is not written.
 #include <gtest/gtest.h>
-TEST(Placeholder, report_test) {}
+
+#include "InventoryDlg.h"
+#include "fake_wbem.h"
+#include "test_util.h"
+
+#include <stdio.h>
+
+using fake_wbem::Value;
+using tavlen_test::TempDir;
+
+namespace {
+
+class ReportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { fake_wbem::FillTypicalMachine(fake_wbem::Install()); }
+    void TearDown() override { fake_wbem::Uninstall(); }
+
+    fake_wbem::Service& Service() { return fake_wbem::Current(); }
+
+    // One whole run of the collector dialog, as the application starts it.
+    INT_PTR RunCollector(const std::string& path)
+    {
+        CInventoryDlg dlg;
+        dlg.m_strReportPath = path.c_str();
+        INT_PTR nResult = dlg.DoModal();
+        EXPECT_EQ(fake_wbem::LiveObjects(), 0);
+        return nResult;
+    }
+
+    std::vector<std::string> ReportLines(const std::string& path)
+    {
+        return tavlen_test::SplitCrlfLines(tavlen_test::ReadFileBytes(path));
+    }
+
+    TempDir m_dir;
+};
+
+SYSTEMTIME Now()
+{
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    return st;
+}
+
+// "YYYY/MM/DD HH:MM:SS" as a sortable number, or -1 when the line does not have that shape.
+long long TimestampKey(const std::string& line)
+{
+    int y, mo, d, h, mi, s;
+    char tail;
+    if (line.size() != 19 || sscanf(line.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6)
+        return -1;
+    return ((((y * 100LL + mo) * 100 + d) * 100 + h) * 100 + mi) * 100 + s;
+}
+
+long long TimestampKey(const SYSTEMTIME& st)
+{
+    char sz[32];
+    snprintf(sz, sizeof(sz), "%04d/%02d/%02d %02d:%02d:%02d", st.wYear, st.wMonth, st.wDay, st.wHour,
+             st.wMinute, st.wSecond);
+    return TimestampKey(std::string(sz));
+}
+
+} // namespace
+
+TEST_F(ReportTest, ReportHoldsTheLocalTimeAndTheFiveValuesInOrder)
+{
+    std::string path = m_dir.File("report.txt");
+    SYSTEMTIME before = Now();
+    EXPECT_EQ(RunCollector(path), IDCANCEL) << "the queued close ends the dialog";
+    SYSTEMTIME after = Now();
+
+    std::string bytes = tavlen_test::ReadFileBytes(path);
+    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(bytes);
+    ASSERT_EQ(lines.size(), 6u) << bytes;
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    long long stamp = TimestampKey(lines[0]);
+    EXPECT_GE(stamp, TimestampKey(before)) << lines[0];
+    EXPECT_LE(stamp, TimestampKey(after)) << lines[0];
+    EXPECT_EQ(lines[1], "model=Model 7");
+    EXPECT_EQ(lines[2], "number=Rev B");
+    EXPECT_EQ(lines[3], "serial=SN-0042");
+    EXPECT_EQ(lines[4], "bios=BIOS 2.1");
+    EXPECT_EQ(lines[5], "os=Example OS   10.0.19045");
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" }) << "no temporary file is left";
+}
+
+TEST_F(ReportTest, ValuesAreTrimmedAtTheirEndsOnly)
+{
+    Service().Set("Win32_ComputerSystem", "Model", Value::Text(" \t Model  7 \r\n"));
+    Service().Set("Win32_ComputerSystemProduct", "Version", Value::Text("\v\fRev B\f\v"));
+    Service().Set("Win32_OperatingSystem", "Caption", Value::Text("  Example OS"));
+    Service().Set("Win32_OperatingSystem", "CSDVersion", Value::Text("Service Pack 2\t"));
+    std::string path = m_dir.File("report.txt");
+    RunCollector(path);
+
+    std::vector<std::string> lines = ReportLines(path);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "model=Model  7");
+    EXPECT_EQ(lines[2], "number=Rev B");
+    EXPECT_EQ(lines[5], "os=Example OS   10.0.19045   Service Pack 2");
+}
+
+TEST_F(ReportTest, ValuesThatCouldNotBeReadOrAreEmptyLeaveJustTheKey)
+{
+    Service().classes.erase("Win32_ComputerSystem");
+    Service().Set("Win32_ComputerSystemProduct", "Version", Value::Text("   "));
+    Service().Set("Win32_BIOS", "SerialNumber", Value::Null());
+    Service().hrEnumerate["Win32_BIOS"] = WBEM_E_ACCESS_DENIED;
+    Service().Set("Win32_OperatingSystem", "Version", Value::Text(""));
+    std::string path = m_dir.File("report.txt");
+    RunCollector(path);
+
+    const std::vector<std::string> expected = { "model=", "number=", "serial=", "bios=", "os=" };
+    std::vector<std::string> lines = ReportLines(path);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected);
+}
+
+TEST_F(ReportTest, LongValuesAreWrittenWhole)
+{
+    std::string longSerial(300, 'S');
+    longSerial[0] = 'A';
+    longSerial[299] = 'Z';
+    std::string longOs(5000, 'o');
+    Service().Set("Win32_BIOS", "SerialNumber", Value::Text(longSerial));
+    Service().Set("Win32_OperatingSystem", "Caption", Value::Text(longOs));
+    std::string path = m_dir.File("report.txt");
+    RunCollector(path);
+
+    std::vector<std::string> lines = ReportLines(path);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[3], "serial=" + longSerial);
+    EXPECT_EQ(lines[5], "os=" + longOs + "   10.0.19045");
+}
+
+TEST_F(ReportTest, LineBreaksInsideAValueCannotAddLines)
+{
+    Service().Set("Win32_ComputerSystem", "Model", Value::Text("first\nserial=forged"));
+    Service().Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("a\r\nb\rc"));
+    std::string path = m_dir.File("report.txt");
+    RunCollector(path);
+
+    std::vector<std::string> lines = ReportLines(path);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "model=first serial=forged");
+    EXPECT_EQ(lines[3], "serial=SN-0042");
+    EXPECT_EQ(lines[4], "bios=a  b c");
+}
+
+TEST_F(ReportTest, AnEmptyPathOrAMissingFolderWritesNothing)
+{
+    {
+        CInventoryDlg dlg;
+        EXPECT_EQ(dlg.WriteReport(), -1);
+    }
+    RunCollector("");
+    EXPECT_EQ(Service().enumerated.size(), 7u) << "the values are still read";
+    EXPECT_TRUE(m_dir.List().empty());
+
+    CInventoryDlg dlg;
+    dlg.m_strReportPath = m_dir.File("missing\\report.txt").c_str();
+    EXPECT_EQ(dlg.WriteReport(), 0) << "an attempt was made";
+    EXPECT_TRUE(m_dir.List().empty());
+}
+
+TEST_F(ReportTest, AFailedWriteLeavesTheOldReportIntact)
+{
+    std::string path = m_dir.File("report.txt");
+    const std::string old = "2001/01/01 00:00:00\r\nmodel=old\r\n";
+    tavlen_test::WriteFileBytes(path, old);
+    // Held open without sharing, the old report can be neither replaced nor rewritten.
+    HANDLE hLock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
+    RunCollector(path);
+    ::CloseHandle(hLock);
+
+    EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
+    // Wine's ReplaceFile leaves a file of its own behind on this failure; ours must be gone.
+    for (const std::string& name : m_dir.List())
+        EXPECT_NE(name.substr(0, 8), "~tavlen-") << "the temporary file is removed";
+}
+
+TEST_F(ReportTest, AClientThatCannotOpenLeavesTheOldReportIntact)
+{
+    Service().hrConnect = WBEM_E_ACCESS_DENIED;
+    std::string path = m_dir.File("report.txt");
+    const std::string old = "old report\r\n";
+    tavlen_test::WriteFileBytes(path, old);
+    EXPECT_EQ(RunCollector(path), IDCANCEL) << "the dialog still closes";
+    EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
+}
+
+TEST_F(ReportTest, ALaterRunReplacesTheWholeReport)
+{
+    std::string path = m_dir.File("report.txt");
+    tavlen_test::WriteFileBytes(path, std::string(10000, '#'));
+    RunCollector(path);
+
+    EXPECT_EQ(ReportLines(path).size(), 6u);
+    EXPECT_EQ(tavlen_test::ReadFileBytes(path).find('#'), std::string::npos);
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
+}
+
+TEST_F(ReportTest, AReplacedReportKeepsItsAttributes)
+{
+    if (tavlen_test::IsWine())
+        GTEST_SKIP() << "Wine's ReplaceFile does not carry the replaced file's attributes over; Windows' does";
+    std::string path = m_dir.File("report.txt");
+    tavlen_test::WriteFileBytes(path, "old\r\n");
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    RunCollector(path);
+
+    EXPECT_EQ(ReportLines(path).size(), 6u);
+    DWORD dwAttributes = ::GetFileAttributesA(path.c_str());
+    EXPECT_TRUE(dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST_F(ReportTest, ARelativePathIsReplacedInTheWorkingFolder)
+{
+    std::string old = std::string(300, '#');
+    tavlen_test::WriteFileBytes(m_dir.File("report.txt"), old);
+    ASSERT_TRUE(::SetCurrentDirectoryA(m_dir.path().c_str()));
+    RunCollector("report.txt");
+
+    EXPECT_EQ(ReportLines(m_dir.File("report.txt")).size(), 6u);
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
+}
+
+TEST_F(ReportTest, ADeviceIsWrittenInPlace)
+{
+    RunCollector("NUL");
+    EXPECT_TRUE(m_dir.List().empty());
+}

@@ -19,4 +19,11 @@ if [ ! -f "$prefix/.ready" ]; then
         [ -f "$WINEPREFIX/.ready" ] && exit 0
         wineboot -i >/dev/null 2>&1 && wineserver -w && touch "$WINEPREFIX/.ready"'
 fi
-exec wine "$@"
+# Wine's own background processes would inherit CTest's output pipe and hold every test open until
+# they idle out, so the program writes to a file that is passed on once it has ended.
+out=$(mktemp)
+wine "$@" >"$out" 2>&1
+status=$?
+cat "$out"
+rm -f "$out"
+exit $status

@@ -1,3 +1,102 @@
-// placeholder
+// The real program's report checked against Wine's own wmic, which reads the same management service independently.
 #include <gtest/gtest.h>
-TEST(Placeholder, wmic_oracle_test) {}
+
+#include "test_util.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Trim(const std::string& text)
+{
+    const char* const kSpace = " \t\r\n\v\f";
+    size_t first = text.find_first_not_of(kSpace);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
+bool IsAscii(const std::string& text)
+{
+    for (char ch : text)
+        if ((unsigned char)ch >= 0x80)
+            return false;
+    return true;
+}
+
+// wmic prints UTF-16LE with a byte-order mark: a header line with the property's name, then the first
+// instance's value padded with blanks.
+void QueryWmic(const std::string& strClass, const std::string& strProperty, std::string* pValue)
+{
+    std::string out;
+    DWORD dwExit = tavlen_test::RunProcess("wmic path " + strClass + " get " + strProperty, "", &out);
+    ASSERT_EQ(0u, dwExit) << "wmic could not be run or failed";
+    ASSERT_GE(out.size(), 2u) << "wmic printed nothing";
+    ASSERT_EQ("\xff\xfe", out.substr(0, 2)) << "no UTF-16LE byte-order mark";
+    ASSERT_EQ(0u, out.size() % 2) << "odd byte count for UTF-16";
+
+    tavlen_test::WString wide;
+    for (size_t i = 2; i < out.size(); i += 2)
+        wide.push_back((WCHAR)((unsigned char)out[i] | ((unsigned char)out[i + 1] << 8)));
+    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::Utf16ToUtf8(wide));
+    ASSERT_GE(lines.size(), 2u) << "no instance of " << strClass;
+    ASSERT_EQ(strProperty, Trim(lines[0]));
+    *pValue = Trim(lines[1]);
+}
+
+} // namespace
+
+TEST(WmicOracle, ReportAgreesWithWmic)
+{
+    tavlen_test::TempDir work;
+    std::string target = work.File("report.txt");
+    ASSERT_EQ(std::string::npos, target.find(' ')) << target;
+    ASSERT_EQ(0u, tavlen_test::RunProcess("\"" + tavlen_test::TavlenExe() + "\" /f " + target, work.path()));
+
+    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::ReadFileBytes(target));
+    ASSERT_EQ(6u, lines.size()) << "no complete report at " << target;
+
+    struct Plain
+    {
+        const char* pszKey;
+        const char* pszClass;
+        const char* pszProperty;
+    };
+    const Plain plain[] = {
+        { "model", "Win32_ComputerSystem", "Model" },
+        { "number", "Win32_ComputerSystemProduct", "Version" },
+        { "serial", "Win32_BIOS", "SerialNumber" },
+        { "bios", "Win32_BIOS", "SMBIOSBIOSVersion" },
+    };
+    std::vector<std::string> expected;
+    for (const Plain& p : plain)
+    {
+        std::string value;
+        ASSERT_NO_FATAL_FAILURE(QueryWmic(p.pszClass, p.pszProperty, &value)) << p.pszClass << "." << p.pszProperty;
+        expected.push_back(value);
+    }
+
+    // wmic's padding hides any blanks at the end of each part, so the parts are joined already trimmed.
+    std::string caption, version, servicePack;
+    ASSERT_NO_FATAL_FAILURE(QueryWmic("Win32_OperatingSystem", "Caption", &caption));
+    ASSERT_NO_FATAL_FAILURE(QueryWmic("Win32_OperatingSystem", "Version", &version));
+    ASSERT_NO_FATAL_FAILURE(QueryWmic("Win32_OperatingSystem", "CSDVersion", &servicePack));
+    std::string os = caption + "   " + version;
+    if (!servicePack.empty())
+        os += "   " + servicePack;
+    expected.push_back(Trim(os));
+
+    const char* const keys[] = { "model", "number", "serial", "bios", "os" };
+    for (int i = 0; i < 5; i++)
+    {
+        SCOPED_TRACE(keys[i]);
+        std::string prefix = std::string(keys[i]) + "=";
+        ASSERT_EQ(0u, lines[i + 1].find(prefix)) << lines[i + 1];
+        std::string value = lines[i + 1].substr(prefix.size());
+        // The report is in the ANSI code page and wmic's text is UTF-16; the two agree byte for byte only on ASCII.
+        ASSERT_TRUE(IsAscii(expected[i])) << expected[i];
+        ASSERT_TRUE(IsAscii(value)) << value;
+        EXPECT_EQ(expected[i], value);
+    }
+}

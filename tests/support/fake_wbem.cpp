@@ -1,1 +1,377 @@
-// placeholder
+// A stand-in for the management service: scripted classes and failures, with every object counted.
+#include "fake_wbem.h"
+
+#include "test_util.h"
+
+namespace fake_wbem {
+
+namespace {
+
+Service* g_pService = NULL;
+long g_nLive = 0;
+DWORD g_dwRegister = 0;
+
+std::string Narrow(LPCWSTR psz)
+{
+    return psz != NULL ? tavlen_test::Utf16ToUtf8(tavlen_test::WString(psz)) : std::string();
+}
+
+#define FAKE_UNSUPPORTED(name, args) \
+    STDMETHODIMP name args override { return WBEM_E_NOT_SUPPORTED; }
+
+// Reference counting and the live count shared by every stand-in object.
+template <class I>
+class Counted : public I
+{
+public:
+    explicit Counted(REFIID iid) : m_iid(iid) { ++g_nLive; }
+    virtual ~Counted() { --g_nLive; }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, m_iid))
+        {
+            *ppv = NULL;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<I*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_nRefs; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG n = --m_nRefs;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+
+private:
+    LONG m_nRefs = 1;
+    IID m_iid;
+};
+
+HRESULT FillVariant(const Value& value, VARIANT* pVal)
+{
+    ::VariantInit(pVal);
+    switch (value.vt)
+    {
+    case VT_BSTR:
+        V_VT(pVal) = VT_BSTR;
+        V_BSTR(pVal) = ::SysAllocString(tavlen_test::Utf8ToUtf16(value.text).c_str());
+        return V_BSTR(pVal) != NULL ? S_OK : E_OUTOFMEMORY;
+    case VT_I4:
+        V_VT(pVal) = VT_I4;
+        V_I4(pVal) = value.number;
+        return S_OK;
+    case VT_ARRAY | VT_I4:
+        V_VT(pVal) = VT_ARRAY | VT_I4;
+        V_ARRAY(pVal) = ::SafeArrayCreateVector(VT_I4, 0, 2);
+        return S_OK;
+    default:
+        V_VT(pVal) = value.vt;
+        return S_OK;
+    }
+}
+
+class FakeObject : public Counted<IWbemClassObject>
+{
+public:
+    explicit FakeObject(const Instance& instance) : Counted(IID_IWbemClassObject), m_instance(instance) {}
+
+    STDMETHODIMP Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE*, LONG*) override
+    {
+        std::string name = Narrow(wszName);
+        g_pService->propertiesRead.push_back(name);
+        Instance::const_iterator it = m_instance.find(name);
+        if (it == m_instance.end())
+            return WBEM_E_NOT_FOUND;
+        return FillVariant(it->second, pVal);
+    }
+
+    FAKE_UNSUPPORTED(GetQualifierSet, (IWbemQualifierSet **))
+    FAKE_UNSUPPORTED(Put, (LPCWSTR, LONG, VARIANT *, CIMTYPE))
+    FAKE_UNSUPPORTED(Delete, (LPCWSTR))
+    FAKE_UNSUPPORTED(GetNames, (LPCWSTR, LONG, VARIANT *, SAFEARRAY **))
+    FAKE_UNSUPPORTED(BeginEnumeration, (LONG))
+    FAKE_UNSUPPORTED(Next, (LONG, BSTR *, VARIANT *, CIMTYPE *, LONG *))
+    FAKE_UNSUPPORTED(EndEnumeration, ())
+    FAKE_UNSUPPORTED(GetPropertyQualifierSet, (LPCWSTR, IWbemQualifierSet **))
+    FAKE_UNSUPPORTED(Clone, (IWbemClassObject **))
+    FAKE_UNSUPPORTED(GetObjectText, (LONG, BSTR *))
+    FAKE_UNSUPPORTED(SpawnDerivedClass, (LONG, IWbemClassObject **))
+    FAKE_UNSUPPORTED(SpawnInstance, (LONG, IWbemClassObject **))
+    FAKE_UNSUPPORTED(CompareTo, (LONG, IWbemClassObject *))
+    FAKE_UNSUPPORTED(GetPropertyOrigin, (LPCWSTR, BSTR *))
+    FAKE_UNSUPPORTED(InheritsFrom, (LPCWSTR))
+    FAKE_UNSUPPORTED(GetMethod, (LPCWSTR, LONG, IWbemClassObject **, IWbemClassObject **))
+    FAKE_UNSUPPORTED(PutMethod, (LPCWSTR, LONG, IWbemClassObject *, IWbemClassObject *))
+    FAKE_UNSUPPORTED(DeleteMethod, (LPCWSTR))
+    FAKE_UNSUPPORTED(BeginMethodEnumeration, (LONG))
+    FAKE_UNSUPPORTED(NextMethod, (LONG, BSTR *, IWbemClassObject **, IWbemClassObject **))
+    FAKE_UNSUPPORTED(EndMethodEnumeration, ())
+    FAKE_UNSUPPORTED(GetMethodQualifierSet, (LPCWSTR, IWbemQualifierSet **))
+    FAKE_UNSUPPORTED(GetMethodOrigin, (LPCWSTR, BSTR *))
+
+private:
+    Instance m_instance;
+};
+
+class FakeEnum : public Counted<IEnumWbemClassObject>
+{
+public:
+    explicit FakeEnum(const std::vector<Instance>& instances)
+        : Counted(IID_IEnumWbemClassObject), m_instances(instances) {}
+
+    STDMETHODIMP Next(LONG lTimeout, ULONG uCount, IWbemClassObject** apObjects, ULONG* puReturned) override
+    {
+        g_pService->nextTimeouts.push_back(lTimeout);
+        *puReturned = 0;
+        if (uCount == 0 || m_nNext >= m_instances.size())
+            return WBEM_S_FALSE;
+        apObjects[0] = new FakeObject(m_instances[m_nNext++]);
+        *puReturned = 1;
+        return g_pService->hrNext;
+    }
+
+    FAKE_UNSUPPORTED(Reset, ())
+    FAKE_UNSUPPORTED(NextAsync, (ULONG, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(Clone, (IEnumWbemClassObject **))
+    FAKE_UNSUPPORTED(Skip, (LONG, ULONG))
+
+private:
+    std::vector<Instance> m_instances;
+    size_t m_nNext = 0;
+};
+
+class FakeServices : public Counted<IWbemServices>
+{
+public:
+    FakeServices() : Counted(IID_IWbemServices) {}
+
+    STDMETHODIMP CreateInstanceEnum(const BSTR strFilter, LONG, IWbemContext*, IEnumWbemClassObject** ppEnum) override
+    {
+        std::string cls = Narrow(strFilter);
+        g_pService->enumerated.push_back(cls);
+        *ppEnum = NULL;
+        std::map<std::string, HRESULT>::const_iterator failure = g_pService->hrEnumerate.find(cls);
+        if (failure != g_pService->hrEnumerate.end())
+            return failure->second;
+        std::map<std::string, std::vector<Instance> >::const_iterator it = g_pService->classes.find(cls);
+        if (it == g_pService->classes.end())
+            return WBEM_E_INVALID_CLASS;
+        *ppEnum = new FakeEnum(it->second);
+        return WBEM_S_NO_ERROR;
+    }
+
+    FAKE_UNSUPPORTED(OpenNamespace, (const BSTR, LONG, IWbemContext *, IWbemServices **, IWbemCallResult **))
+    FAKE_UNSUPPORTED(CancelAsyncCall, (IWbemObjectSink *))
+    FAKE_UNSUPPORTED(QueryObjectSink, (LONG, IWbemObjectSink **))
+    FAKE_UNSUPPORTED(GetObject, (const BSTR, LONG, IWbemContext *, IWbemClassObject **, IWbemCallResult **))
+    FAKE_UNSUPPORTED(GetObjectAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(PutClass, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
+    FAKE_UNSUPPORTED(PutClassAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(DeleteClass, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
+    FAKE_UNSUPPORTED(DeleteClassAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(CreateClassEnum, (const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
+    FAKE_UNSUPPORTED(CreateClassEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(PutInstance, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
+    FAKE_UNSUPPORTED(PutInstanceAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(DeleteInstance, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
+    FAKE_UNSUPPORTED(DeleteInstanceAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(CreateInstanceEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(ExecQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
+    FAKE_UNSUPPORTED(ExecQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(ExecNotificationQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
+    FAKE_UNSUPPORTED(ExecNotificationQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    FAKE_UNSUPPORTED(ExecMethod, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemClassObject **, IWbemCallResult **))
+    FAKE_UNSUPPORTED(ExecMethodAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemObjectSink *))
+};
+
+class FakeLocator : public Counted<IWbemLocator>
+{
+public:
+    FakeLocator() : Counted(IID_IWbemLocator) {}
+
+    STDMETHODIMP ConnectServer(const BSTR strNetworkResource, const BSTR strUser, const BSTR strPassword,
+                               const BSTR strLocale, LONG lSecurityFlags, const BSTR strAuthority,
+                               IWbemContext* pCtx, IWbemServices** ppNamespace) override
+    {
+        g_pService->namespaces.push_back(Narrow(strNetworkResource));
+        g_pService->credentialsPassed = strUser != NULL || strPassword != NULL || strLocale != NULL ||
+                                        lSecurityFlags != 0 || strAuthority != NULL || pCtx != NULL;
+        *ppNamespace = NULL;
+        if (FAILED(g_pService->hrConnect))
+            return g_pService->hrConnect;
+        *ppNamespace = new FakeServices();
+        return WBEM_S_NO_ERROR;
+    }
+};
+
+// Lives for the whole process, so it is not counted among the objects the client must release.
+class FakeFactory : public IClassFactory
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
+        {
+            *ppv = NULL;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
+    {
+        *ppv = NULL;
+        if (pOuter != NULL)
+            return CLASS_E_NOAGGREGATION;
+        if (FAILED(g_pService->hrCreateLocator))
+            return g_pService->hrCreateLocator;
+        FakeLocator* pLocator = new FakeLocator();
+        HRESULT hr = pLocator->QueryInterface(riid, ppv);
+        pLocator->Release();
+        if (g_pService->failAllocAfterLocator)
+            AllocationSpy::FailNth(1);
+        return hr;
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
+FakeFactory g_factory;
+
+// Passes every call through, counting blocks handed out and returned while it is installed.
+class Spy : public IMallocSpy
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMallocSpy))
+        {
+            *ppv = NULL;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IMallocSpy*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T cbRequest) override
+    {
+        if (m_nFailIn > 0 && --m_nFailIn == 0)
+            return 0;
+        return cbRequest;
+    }
+    STDMETHODIMP_(void*) PostAlloc(void* pActual) override
+    {
+        if (pActual != NULL)
+            ++m_nLive;
+        return pActual;
+    }
+    STDMETHODIMP_(void*) PreFree(void* pRequest, BOOL fSpyed) override
+    {
+        if (pRequest != NULL && fSpyed)
+            --m_nLive;
+        return pRequest;
+    }
+    STDMETHODIMP_(void) PostFree(BOOL) override {}
+    STDMETHODIMP_(SIZE_T) PreRealloc(void* pRequest, SIZE_T cbRequest, void** ppNewRequest, BOOL) override
+    {
+        *ppNewRequest = pRequest;
+        return cbRequest;
+    }
+    STDMETHODIMP_(void*) PostRealloc(void* pActual, BOOL) override { return pActual; }
+    STDMETHODIMP_(void*) PreGetSize(void* pRequest, BOOL) override { return pRequest; }
+    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T cbActual, BOOL) override { return cbActual; }
+    STDMETHODIMP_(void*) PreDidAlloc(void* pRequest, BOOL) override { return pRequest; }
+    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int fActual) override { return fActual; }
+    STDMETHODIMP_(void) PreHeapMinimize() override {}
+    STDMETHODIMP_(void) PostHeapMinimize() override {}
+
+    long m_nLive = 0;
+    int m_nFailIn = 0;
+};
+
+Spy g_spy;
+bool g_bSpyInstalled = false;
+
+} // namespace
+
+void Service::Set(const std::string& cls, const std::string& prop, const Value& value, size_t index)
+{
+    std::vector<Instance>& instances = classes[cls];
+    if (instances.size() <= index)
+        instances.resize(index + 1);
+    instances[index][prop] = value;
+}
+
+Service& Install()
+{
+    static Service s_service;
+    s_service = Service();
+    g_pService = &s_service;
+    ::OleInitialize(NULL);
+    if (g_dwRegister == 0)
+        ::CoRegisterClassObject(CLSID_WbemLocator, &g_factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                &g_dwRegister);
+    return s_service;
+}
+
+void Uninstall()
+{
+    if (g_dwRegister != 0)
+        ::CoRevokeClassObject(g_dwRegister);
+    g_dwRegister = 0;
+}
+
+Service& Current()
+{
+    return *g_pService;
+}
+
+long LiveObjects()
+{
+    return g_nLive;
+}
+
+void FillTypicalMachine(Service& service)
+{
+    service.Set("Win32_ComputerSystem", "Model", Value::Text("Model 7"));
+    service.Set("Win32_ComputerSystemProduct", "Version", Value::Text("Rev B"));
+    service.Set("Win32_BIOS", "SerialNumber", Value::Text("SN-0042"));
+    service.Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("BIOS 2.1"));
+    service.Set("Win32_OperatingSystem", "Caption", Value::Text("Example OS"));
+    service.Set("Win32_OperatingSystem", "Version", Value::Text("10.0.19045"));
+    service.Set("Win32_OperatingSystem", "CSDVersion", Value::Null());
+}
+
+void AllocationSpy::Install()
+{
+    if (g_bSpyInstalled)
+        return;
+    // The BSTR cache would hand out strings without asking the allocator, hiding them from the spy.
+    typedef void (WINAPI * SetOaNoCacheFn)();
+    SetOaNoCacheFn pfnNoCache = reinterpret_cast<SetOaNoCacheFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("oleaut32.dll"), "SetOaNoCache")));
+    if (pfnNoCache != NULL)
+        pfnNoCache();
+    g_bSpyInstalled = SUCCEEDED(::CoRegisterMallocSpy(&g_spy));
+}
+
+long AllocationSpy::Live()
+{
+    return g_spy.m_nLive;
+}
+
+void AllocationSpy::FailNth(int n)
+{
+    g_spy.m_nFailIn = n;
+}
+
+} // namespace fake_wbem
