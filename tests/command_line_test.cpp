@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using tavlen_test::LocalStamp;
+using tavlen_test::MatchesStampLayout;
 using tavlen_test::ReadFileBytes;
 using tavlen_test::TempDir;
 using tavlen_test::WriteFileBytes;
@@ -18,31 +20,6 @@ namespace {
 DWORD RunTavlen(const std::string& args, const std::string& workDir)
 {
     return tavlen_test::RunProcess("\"" + tavlen_test::TavlenExe() + "\" " + args, workDir);
-}
-
-// Same layout as the report's first line; fixed width, so text order is time order.
-std::string LocalStamp()
-{
-    SYSTEMTIME st;
-    ::GetLocalTime(&st);
-    char sz[32];
-    snprintf(sz, sizeof(sz), "%04d/%02d/%02d %02d:%02d:%02d", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
-             st.wSecond);
-    return sz;
-}
-
-bool MatchesStampLayout(const std::string& line)
-{
-    const std::string layout = "####/##/## ##:##:##";
-    if (line.size() != layout.size())
-        return false;
-    for (size_t i = 0; i < layout.size(); i++)
-    {
-        bool bDigit = line[i] >= '0' && line[i] <= '9';
-        if (layout[i] == '#' ? !bDigit : line[i] != layout[i])
-            return false;
-    }
-    return true;
 }
 
 // A complete report written between the two stamps: six CRLF lines, nothing before, between or after them.

@@ -5,7 +5,7 @@
 #include "fake_wbem.h"
 #include "test_util.h"
 
-#include <stdio.h>
+#include <algorithm>
 
 using fake_wbem::Value;
 using tavlen_test::TempDir;
@@ -38,47 +38,22 @@ protected:
     TempDir m_dir;
 };
 
-SYSTEMTIME Now()
-{
-    SYSTEMTIME st;
-    ::GetLocalTime(&st);
-    return st;
-}
-
-// "YYYY/MM/DD HH:MM:SS" as a sortable number, or -1 when the line does not have that shape.
-long long TimestampKey(const std::string& line)
-{
-    int y, mo, d, h, mi, s;
-    char tail;
-    if (line.size() != 19 || sscanf(line.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6)
-        return -1;
-    return ((((y * 100LL + mo) * 100 + d) * 100 + h) * 100 + mi) * 100 + s;
-}
-
-long long TimestampKey(const SYSTEMTIME& st)
-{
-    char sz[32];
-    snprintf(sz, sizeof(sz), "%04d/%02d/%02d %02d:%02d:%02d", st.wYear, st.wMonth, st.wDay, st.wHour,
-             st.wMinute, st.wSecond);
-    return TimestampKey(std::string(sz));
-}
-
 } // namespace
 
 TEST_F(ReportTest, ReportHoldsTheLocalTimeAndTheFiveValuesInOrder)
 {
     std::string path = m_dir.File("report.txt");
-    SYSTEMTIME before = Now();
+    std::string before = tavlen_test::LocalStamp();
     EXPECT_EQ(RunCollector(path), IDCANCEL) << "the queued close ends the dialog";
-    SYSTEMTIME after = Now();
+    std::string after = tavlen_test::LocalStamp();
 
     std::string bytes = tavlen_test::ReadFileBytes(path);
     std::vector<std::string> lines = tavlen_test::SplitCrlfLines(bytes);
     ASSERT_EQ(lines.size(), 6u) << bytes;
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
-    long long stamp = TimestampKey(lines[0]);
-    EXPECT_GE(stamp, TimestampKey(before)) << lines[0];
-    EXPECT_LE(stamp, TimestampKey(after)) << lines[0];
+    EXPECT_TRUE(tavlen_test::MatchesStampLayout(lines[0])) << lines[0];
+    EXPECT_LE(before, lines[0]);
+    EXPECT_GE(after, lines[0]);
     EXPECT_EQ(lines[1], "model=Model 7");
     EXPECT_EQ(lines[2], "number=Rev B");
     EXPECT_EQ(lines[3], "serial=SN-0042");
@@ -227,6 +202,25 @@ TEST_F(ReportTest, ARelativePathIsReplacedInTheWorkingFolder)
 
     EXPECT_EQ(ReportLines(m_dir.File("report.txt")).size(), 6u);
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
+}
+
+TEST_F(ReportTest, ATargetDeepInFoldersIsStillWritten)
+{
+    // Deep enough that the target's full path fits the ANSI path limit but a temporary name beside it does not.
+    // Windows then refuses the temporary file, and the report must be written in place; Wine has no such limit.
+    std::string dir = m_dir.path();
+    while (dir.size() < MAX_PATH - 30)
+    {
+        dir += "\\" + std::string(std::min<size_t>(60, MAX_PATH - 30 - dir.size() + 1), 'd');
+        ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), NULL)) << dir;
+    }
+    std::string path = dir + "\\report.txt";
+    ASSERT_LT(path.size(), (size_t)MAX_PATH);
+    tavlen_test::WriteFileBytes(path, std::string(500, '#'));
+    RunCollector(path);
+
+    EXPECT_EQ(ReportLines(path).size(), 6u);
+    EXPECT_EQ(tavlen_test::ReadFileBytes(path).find('#'), std::string::npos);
 }
 
 TEST_F(ReportTest, ADeviceIsWrittenInPlace)

@@ -109,6 +109,30 @@ std::vector<std::string> SplitCrlfLines(const std::string& text)
     return lines;
 }
 
+std::string LocalStamp()
+{
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    char sz[32];
+    snprintf(sz, sizeof(sz), "%04d/%02d/%02d %02d:%02d:%02d", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+             st.wSecond);
+    return sz;
+}
+
+bool MatchesStampLayout(const std::string& line)
+{
+    const std::string layout = "####/##/## ##:##:##";
+    if (line.size() != layout.size())
+        return false;
+    for (size_t i = 0; i < layout.size(); i++)
+    {
+        bool bDigit = line[i] >= '0' && line[i] <= '9';
+        if (layout[i] == '#' ? !bDigit : line[i] != layout[i])
+            return false;
+    }
+    return true;
+}
+
 std::string TavlenExe()
 {
     std::string path = TAVLEN_EXE;

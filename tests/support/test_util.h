@@ -30,6 +30,11 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Splits on CRLF; text after the last CRLF (an unterminated line) is returned as a last element.
 std::vector<std::string> SplitCrlfLines(const std::string& text);
 
+// The local time in the report's timestamp layout; fixed width, so text order is time order.
+std::string LocalStamp();
+// True when the line has exactly the layout "####/##/## ##:##:##".
+bool MatchesStampLayout(const std::string& line);
+
 // The built Tavlen.exe, as a Windows path.
 std::string TavlenExe();
 
