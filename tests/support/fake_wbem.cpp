@@ -19,6 +19,33 @@ std::string Narrow(LPCWSTR psz)
 #define FAKE_UNSUPPORTED(name, args) \
     STDMETHODIMP name args override { return WBEM_E_NOT_SUPPORTED; }
 
+template <class I>
+HRESULT Query(I* pThis, REFIID iidOwn, REFIID riid, void** ppv)
+{
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, iidOwn))
+    {
+        *ppv = NULL;
+        return E_NOINTERFACE;
+    }
+    *ppv = pThis;
+    pThis->AddRef();
+    return S_OK;
+}
+
+// Lives for the whole process, so it is not counted among the objects the client must release.
+template <class I>
+class Static : public I
+{
+public:
+    explicit Static(REFIID iid) : m_iid(iid) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Query<I>(this, m_iid, riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+private:
+    IID m_iid;
+};
+
 // Reference counting and the live count shared by every stand-in object.
 template <class I>
 class Counted : public I
@@ -27,17 +54,7 @@ public:
     explicit Counted(REFIID iid) : m_iid(iid) { ++g_nLive; }
     virtual ~Counted() { --g_nLive; }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, m_iid))
-        {
-            *ppv = NULL;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<I*>(this);
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Query<I>(this, m_iid, riid, ppv); }
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_nRefs; }
     STDMETHODIMP_(ULONG) Release() override
     {
@@ -209,22 +226,11 @@ public:
     }
 };
 
-// Lives for the whole process, so it is not counted among the objects the client must release.
-class FakeFactory : public IClassFactory
+class FakeFactory : public Static<IClassFactory>
 {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
-        {
-            *ppv = NULL;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    FakeFactory() : Static(IID_IClassFactory) {}
+
 
     STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
     {
@@ -246,21 +252,11 @@ public:
 FakeFactory g_factory;
 
 // Passes every call through, counting blocks handed out and returned while it is installed.
-class Spy : public IMallocSpy
+class Spy : public Static<IMallocSpy>
 {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMallocSpy))
-        {
-            *ppv = NULL;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<IMallocSpy*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    Spy() : Static(IID_IMallocSpy) {}
+
 
     STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T cbRequest) override
     {
