@@ -54,6 +54,7 @@ private:
     void AssignCopy(LPCSTR lpch, int nLength);
     void Release();
     static char* AllocBuffer(int nLength);
+    static char* NilText();
 
     char* m_pchData;
 };

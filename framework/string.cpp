@@ -8,14 +8,6 @@
 
 namespace {
 
-// The shared empty string: its negative count marks it as never freed.
-struct NilString
-{
-    long nRefs;
-    int nDataLength;
-    char chNil;
-} afx_nil = { -1, 0, 0 };
-
 bool IsTrimSpace(char ch)
 {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
@@ -23,8 +15,20 @@ bool IsTrimSpace(char ch)
 
 } // namespace
 
+// The shared empty string: its negative count marks it as never freed. Its text follows its header directly,
+// whatever padding the header has on this system.
+char* CString::NilText()
+{
+    static struct
+    {
+        CStringData header;
+        char chNil;
+    } s_nil = { { -1, 0 }, 0 };
+    return s_nil.header.data();
+}
+
 CString::CString()
-    : m_pchData(&afx_nil.chNil)
+    : m_pchData(NilText())
 {
 }
 
@@ -36,21 +40,21 @@ CString::CString(const CString& stringSrc)
 }
 
 CString::CString(LPCSTR lpsz)
-    : m_pchData(&afx_nil.chNil)
+    : m_pchData(NilText())
 {
     if (lpsz != NULL)
         AssignCopy(lpsz, (int)strlen(lpsz));
 }
 
 CString::CString(LPCSTR lpch, int nLength)
-    : m_pchData(&afx_nil.chNil)
+    : m_pchData(NilText())
 {
     if (lpch != NULL && nLength > 0)
         AssignCopy(lpch, nLength);
 }
 
 CString::CString(const WCHAR* lpsz)
-    : m_pchData(&afx_nil.chNil)
+    : m_pchData(NilText())
 {
     if (lpsz == NULL || lpsz[0] == 0)
         return;
@@ -82,9 +86,9 @@ char* CString::AllocBuffer(int nLength)
 
 void CString::Release()
 {
-    if (m_pchData != &afx_nil.chNil && --GetData()->nRefs == 0)
+    if (m_pchData != NilText() && --GetData()->nRefs == 0)
         free(GetData());
-    m_pchData = &afx_nil.chNil;
+    m_pchData = NilText();
 }
 
 // Copies first, so that assigning a string a part of itself stays correct.
