@@ -27,6 +27,13 @@ bool FileExists(const CString& strPath)
     return ::GetFileAttributesA(strPath) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A folder is never a report: replacing it would move someone's folder out of the way.
+bool IsFolder(const CString& strPath)
+{
+    DWORD dwAttributes = ::GetFileAttributesA(strPath);
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool PutText(FILE* pFile, const CString& strText)
 {
     return fputs(strText, pFile) >= 0 && fflush(pFile) == 0;
@@ -135,6 +142,8 @@ CString FormatReportLine(LPCSTR pszKey, const CString& strValue)
 
 int WriteReportFile(const CString& strPath, const CString& strText)
 {
+    if (IsFolder(strPath))
+        return -1;
     if (IsSpecialFile(strPath))
         return WriteInPlace(strPath, strText);
 
