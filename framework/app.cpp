@@ -105,13 +105,14 @@ int CWinApp::ExitInstance()
     return 0;
 }
 
-// Uses the runtime's own splitting of the command line, so quoting follows its usual rules.
+// Uses the runtime's own splitting of the command line, so quoting follows its usual rules. The build names
+// the characters that begin a switch: '-' and '/' on Windows, only '-' where '/' begins absolute paths.
 void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
 {
     for (int i = 1; i < __argc; i++)
     {
         const char* pszParam = __argv[i];
-        BOOL bFlag = pszParam[0] == '-' || pszParam[0] == '/';
+        BOOL bFlag = pszParam[0] != 0 && strchr(AFX_SWITCH_CHARS, pszParam[0]) != NULL;
         if (bFlag)
             ++pszParam;
         rCmdInfo.ParseParam(pszParam, bFlag, i + 1 == __argc);

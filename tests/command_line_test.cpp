@@ -22,13 +22,14 @@ DWORD RunTavlen(const std::string& args, const std::string& workDir)
     return tavlen_test::RunProcess("\"" + tavlen_test::TavlenExe() + "\" " + args, workDir);
 }
 
-// A complete report written between the two stamps: six CRLF lines, nothing before, between or after them.
+// A complete report written between the two stamps: six lines, nothing before, between or after them.
 void ExpectReport(const std::string& bytes, const std::string& before, const std::string& after)
 {
-    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(bytes);
+    const std::string lineEnd = tavlen_test::kReportLineEnd;
+    std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
     ASSERT_EQ(6u, lines.size()) << bytes;
-    ASSERT_GE(bytes.size(), 2u);
-    EXPECT_EQ("\r\n", bytes.substr(bytes.size() - 2)) << "last line is not terminated";
+    ASSERT_GE(bytes.size(), lineEnd.size());
+    EXPECT_EQ(lineEnd, bytes.substr(bytes.size() - lineEnd.size())) << "last line is not terminated";
     for (const std::string& line : lines)
         EXPECT_EQ(std::string::npos, line.find_first_of("\r\n")) << "stray line break in: " << line;
 
@@ -47,6 +48,16 @@ std::string PlainPath(const TempDir& dir, const std::string& name)
     std::string path = dir.File(name);
     EXPECT_EQ(std::string::npos, path.find(' ')) << "temporary folder has a blank: " << path;
     return path;
+}
+
+// Written with '/', the first character that begins a switch on this system takes its place.
+std::string Switched(const char* pszArgs)
+{
+    std::string args = pszArgs;
+    for (char& ch : args)
+        if (ch == '/')
+            ch = tavlen_test::kSwitchChars[0];
+    return args;
 }
 
 struct RejectedLine
@@ -76,9 +87,9 @@ TEST(CommandLine, WithoutPathWritesNothing)
 {
     for (const char* pszArgs : { "", "/f" })
     {
-        SCOPED_TRACE(std::string("arguments: '") + pszArgs + "'");
+        SCOPED_TRACE("arguments: '" + Switched(pszArgs) + "'");
         TempDir work;
-        EXPECT_EQ(0u, RunTavlen(pszArgs, work.path()));
+        EXPECT_EQ(0u, RunTavlen(Switched(pszArgs), work.path()));
         EXPECT_TRUE(work.List().empty());
     }
 }
@@ -87,19 +98,20 @@ TEST(CommandLine, AcceptedSwitchWritesReportAtPath)
 {
     struct Case
     {
-        const char* pszSwitch;
+        std::string strSwitch;
         const char* pszName;
         bool bQuoted;
         bool bRelative;
     };
-    const Case cases[] = {
-        { "/f", "report.txt", false, false },
-        { "-f", "report.txt", false, false },
-        { "/F", "report.txt", false, false },
-        { "-F", "my report.txt", true, false },
+    // Each switch after every character that begins one on this system.
+    std::vector<Case> cases;
+    for (const char* pch = tavlen_test::kSwitchChars; *pch != 0; ++pch)
+    {
+        cases.push_back(Case{ std::string(1, *pch) + "f", "report.txt", false, false });
+        cases.push_back(Case{ std::string(1, *pch) + "F", "my report.txt", true, false });
         // Resolved against the working folder, where the temporary file must go too.
-        { "/f", "report.txt", false, true },
-    };
+        cases.push_back(Case{ std::string(1, *pch) + "F", "report.txt", false, true });
+    }
     for (const Case& c : cases)
     {
         TempDir work;
@@ -107,7 +119,7 @@ TEST(CommandLine, AcceptedSwitchWritesReportAtPath)
         std::string arg = c.bQuoted     ? "\"" + target + "\""
                           : c.bRelative ? std::string(c.pszName)
                                         : PlainPath(work, c.pszName);
-        std::string args = std::string(c.pszSwitch) + " " + arg;
+        std::string args = c.strSwitch + " " + arg;
         SCOPED_TRACE("arguments: " + args);
 
         std::string before = LocalStamp();
@@ -126,7 +138,7 @@ TEST(CommandLine, RejectedLineCreatesNoFile)
     for (const RejectedLine& line : kRejected)
     {
         TempDir work;
-        std::string args = line.pszBefore + PlainPath(work, "report.txt") + line.pszAfter;
+        std::string args = Switched(line.pszBefore) + PlainPath(work, "report.txt") + Switched(line.pszAfter);
         SCOPED_TRACE("arguments: " + args);
         EXPECT_EQ(0u, RunTavlen(args, work.path()));
         EXPECT_TRUE(work.List().empty());
@@ -142,7 +154,7 @@ TEST(CommandLine, RejectedLineKeepsExistingFile)
         TempDir work;
         std::string target = PlainPath(work, "report.txt");
         WriteFileBytes(target, kept);
-        std::string args = line.pszBefore + target + line.pszAfter;
+        std::string args = Switched(line.pszBefore) + target + Switched(line.pszAfter);
         SCOPED_TRACE("arguments: " + args);
         EXPECT_EQ(0u, RunTavlen(args, work.path()));
         EXPECT_EQ(kept, ReadFileBytes(target));
@@ -161,7 +173,7 @@ TEST(CommandLine, ReportReplacesOldContentsWhole)
     WriteFileBytes(target, junk);
 
     std::string before = LocalStamp();
-    EXPECT_EQ(0u, RunTavlen("/f " + target, work.path()));
+    EXPECT_EQ(0u, RunTavlen(Switched("/f ") + target, work.path()));
     std::string after = LocalStamp();
 
     std::string report = ReadFileBytes(target);

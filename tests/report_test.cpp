@@ -32,7 +32,7 @@ protected:
 
     std::vector<std::string> ReportLines(const std::string& path)
     {
-        return tavlen_test::SplitCrlfLines(tavlen_test::ReadFileBytes(path));
+        return tavlen_test::SplitReportLines(tavlen_test::ReadFileBytes(path));
     }
 
     TempDir m_dir;
@@ -48,9 +48,15 @@ TEST_F(ReportTest, ReportHoldsTheLocalTimeAndTheFiveValuesInOrder)
     std::string after = tavlen_test::LocalStamp();
 
     std::string bytes = tavlen_test::ReadFileBytes(path);
-    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(bytes);
+    std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
     ASSERT_EQ(lines.size(), 6u) << bytes;
-    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    const std::string lineEnd = tavlen_test::kReportLineEnd;
+    ASSERT_GE(bytes.size(), lineEnd.size() + 1);
+    EXPECT_EQ(bytes.substr(bytes.size() - lineEnd.size()), lineEnd);
+    if (lineEnd == "\n")
+    {
+        EXPECT_EQ(bytes.find('\r'), std::string::npos) << "a text file here has bare line feeds";
+    }
     EXPECT_TRUE(tavlen_test::MatchesStampLayout(lines[0])) << lines[0];
     EXPECT_LE(before, lines[0]);
     EXPECT_GE(after, lines[0]);
@@ -136,7 +142,7 @@ TEST_F(ReportTest, AnEmptyPathOrAMissingFolderWritesNothing)
     EXPECT_TRUE(m_dir.List().empty());
 
     CInventoryDlg dlg;
-    dlg.m_strReportPath = m_dir.File("missing\\report.txt").c_str();
+    dlg.m_strReportPath = tavlen_test::JoinPath(m_dir.File("missing"), "report.txt").c_str();
     EXPECT_EQ(dlg.WriteReport(), 0) << "an attempt was made";
     EXPECT_TRUE(m_dir.List().empty());
 }
@@ -147,10 +153,11 @@ TEST_F(ReportTest, AFailedWriteLeavesTheOldReportIntact)
     const std::string old = "2001/01/01 00:00:00\r\nmodel=old\r\n";
     tavlen_test::WriteFileBytes(path, old);
     // Held open without sharing, the old report can be neither replaced nor rewritten.
-    HANDLE hLock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
+    void* pLock = tavlen_test::LockExclusively(path);
+    if (pLock == NULL)
+        GTEST_SKIP() << "this system has no share modes: an open file can always be replaced";
     RunCollector(path);
-    ::CloseHandle(hLock);
+    tavlen_test::Unlock(pLock);
 
     EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
     // Wine's ReplaceFile leaves a file of its own behind on this failure; ours must be gone.
@@ -185,12 +192,22 @@ TEST_F(ReportTest, AReplacedReportKeepsItsAttributes)
         GTEST_SKIP() << "Wine's ReplaceFile does not carry the replaced file's attributes over; Windows' does";
     std::string path = m_dir.File("report.txt");
     tavlen_test::WriteFileBytes(path, "old\r\n");
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    tavlen_test::MarkFile(path);
     RunCollector(path);
 
     EXPECT_EQ(ReportLines(path).size(), 6u);
-    DWORD dwAttributes = ::GetFileAttributesA(path.c_str());
-    EXPECT_TRUE(dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(tavlen_test::IsMarked(path));
+}
+
+TEST_F(ReportTest, AFolderAtThePathIsLeftAlone)
+{
+    std::string path = m_dir.File("report.txt");
+    ASSERT_TRUE(::CreateDirectoryA(path.c_str(), NULL));
+    tavlen_test::WriteFileBytes(tavlen_test::JoinPath(path, "inside.txt"), "kept");
+    RunCollector(path);
+
+    EXPECT_EQ(tavlen_test::ReadFileBytes(tavlen_test::JoinPath(path, "inside.txt")), "kept");
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" }) << "the temporary file is removed";
 }
 
 TEST_F(ReportTest, ARelativePathIsReplacedInTheWorkingFolder)
@@ -211,10 +228,10 @@ TEST_F(ReportTest, ATargetDeepInFoldersIsStillWritten)
     std::string dir = m_dir.path();
     while (dir.size() < MAX_PATH - 30)
     {
-        dir += "\\" + std::string(std::min<size_t>(60, MAX_PATH - 30 - dir.size() + 1), 'd');
+        dir += tavlen_test::kPathSeparator + std::string(std::min<size_t>(60, MAX_PATH - 30 - dir.size() + 1), 'd');
         ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), NULL)) << dir;
     }
-    std::string path = dir + "\\report.txt";
+    std::string path = tavlen_test::JoinPath(dir, "report.txt");
     ASSERT_LT(path.size(), (size_t)MAX_PATH);
     tavlen_test::WriteFileBytes(path, std::string(500, '#'));
     RunCollector(path);
@@ -225,6 +242,6 @@ TEST_F(ReportTest, ATargetDeepInFoldersIsStillWritten)
 
 TEST_F(ReportTest, ADeviceIsWrittenInPlace)
 {
-    RunCollector("NUL");
+    RunCollector(tavlen_test::kNullDevice);
     EXPECT_TRUE(m_dir.List().empty());
 }

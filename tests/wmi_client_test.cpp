@@ -75,8 +75,8 @@ TEST_F(WmiClientTest, OpenFailsWhenProcessSecurityIsAlreadySet)
 {
     if (tavlen_test::IsWine())
         GTEST_SKIP() << "Wine accepts a second CoInitializeSecurity in a process; Windows refuses it";
-    ASSERT_HRESULT_SUCCEEDED(::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_DEFAULT,
-                                                    RPC_C_IMP_LEVEL_IDENTIFY, NULL, EOAC_NONE, NULL));
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_DEFAULT,
+                                                 RPC_C_IMP_LEVEL_IDENTIFY, NULL, EOAC_NONE, NULL)));
     CWmiClient client;
     ExpectOpenFails(client);
     EXPECT_TRUE(Service().namespaces.empty());

@@ -1,16 +1,27 @@
 #!/usr/bin/env bash
-# Builds Tavlen.exe, runs it under Wine to write a report of this machine into the working folder, and prints it.
+# Builds the program, writes a report of this machine into the working folder (tavlen-report.txt), and prints it.
+# Usage: report.sh [windows]; without an argument the native tavlen reports on this Linux host, with it
+# Tavlen.exe reports on the Windows that Wine presents.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-
-bash "$top/tools/setup.sh"
-cmake --preset windows -S "$top" >/dev/null
-cmake --build "$top/build/windows" --target Tavlen -j2 >/dev/null
+target=${1:-native}
 
 report=tavlen-report.txt
 rm -f "$report"
+if [ "$target" = windows ]; then
+    bash "$top/tools/setup.sh" all
+    cmake --preset windows -S "$top" >/dev/null
+    cmake --build "$top/build/windows" --target Tavlen -j2 >/dev/null
+    run=("$top/tests/wine-run.sh" "$top/build/windows/wineprefix" "$top/build/windows/Tavlen.exe" /f "$report")
+else
+    bash "$top/tools/setup.sh" native
+    cmake --preset native -S "$top" >/dev/null
+    cmake --build "$top/build/native" --target Tavlen -j2 >/dev/null
+    run=("$top/build/native/tavlen" -f "$report")
+fi
+
 # The program says nothing and its exit status carries no result: the report is all there is.
-"$top/tests/wine-run.sh" "$top/build/windows/wineprefix" "$top/build/windows/Tavlen.exe" /f "$report" || true
+"${run[@]}" || true
 if [ ! -f "$report" ]; then
     echo "No report was written." >&2
     exit 1

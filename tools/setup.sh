@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tavlen needs on Debian 12, and only what is not there yet.
+# Usage: setup.sh [native|all]; native is enough for the Linux program, all adds Wine for the Windows one.
 set -euo pipefail
+profile=${1:-all}
 
+# windres compiles the one resource script for both builds; it preprocesses with the mingw-w64 compiler.
 packages=(
-    cmake make
-    gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-    wine wine32:i386
-    xvfb xauth
-    googletest
+    cmake make g++ googletest
+    binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
 )
+if [ "$profile" = all ]; then
+    packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,7 +25,7 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 # wine32 is a 32-bit package: apt knows it only once the architecture is added.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$profile" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq

@@ -1,74 +1,9 @@
-// Helpers shared by the tests: scratch folders, whole-file reads and writes, and running the real program.
+// Helpers shared by the tests that read the same on every system: files, lines, time stamps and UTF-16.
 #include "test_util.h"
 
 #include <stdio.h>
 
 namespace tavlen_test {
-
-namespace {
-
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "\\" + name;
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                ::DeleteFileA(child.c_str());
-        } while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(path.c_str());
-}
-
-} // namespace
-
-TempDir::TempDir()
-{
-    char szBase[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, szBase);
-    for (unsigned n = ::GetTickCount() ^ ::GetCurrentProcessId();; ++n)
-    {
-        char szName[MAX_PATH + 32];
-        snprintf(szName, sizeof(szName), "%stavlen-test-%08x", szBase, n);
-        if (::CreateDirectoryA(szName, NULL))
-        {
-            m_path = szName;
-            break;
-        }
-    }
-}
-
-TempDir::~TempDir()
-{
-    RemoveTree(m_path);
-}
-
-std::vector<std::string> TempDir::List() const
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((m_path + "\\*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    do
-    {
-        std::string name = fd.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (::FindNextFileA(hFind, &fd));
-    ::FindClose(hFind);
-    return names;
-}
 
 bool FileExists(const std::string& path)
 {
@@ -98,11 +33,16 @@ void WriteFileBytes(const std::string& path, const std::string& bytes)
     fclose(pFile);
 }
 
-std::vector<std::string> SplitCrlfLines(const std::string& text)
+std::string JoinPath(const std::string& dir, const std::string& name)
+{
+    return dir + kPathSeparator + name;
+}
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& separator)
 {
     std::vector<std::string> lines;
     size_t start = 0;
-    for (size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2)
+    for (size_t pos; (pos = text.find(separator, start)) != std::string::npos; start = pos + separator.size())
         lines.push_back(text.substr(start, pos - start));
     if (start < text.size())
         lines.push_back(text.substr(start));
@@ -113,7 +53,7 @@ std::string LocalStamp()
 {
     SYSTEMTIME st;
     ::GetLocalTime(&st);
-    char sz[32];
+    char sz[64];
     snprintf(sz, sizeof(sz), "%04d/%02d/%02d %02d:%02d:%02d", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
              st.wSecond);
     return sz;
@@ -131,64 +71,6 @@ bool MatchesStampLayout(const std::string& line)
             return false;
     }
     return true;
-}
-
-std::string TavlenExe()
-{
-    std::string path = TAVLEN_EXE;
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path;
-    for (char& ch : path)
-        if (ch == '/')
-            ch = '\\';
-    return path;
-}
-
-DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std::string* pStdout)
-{
-    SECURITY_ATTRIBUTES sa = { sizeof(sa), NULL, TRUE };
-    HANDLE hRead = NULL, hWrite = NULL;
-    if (pStdout != NULL && !::CreatePipe(&hRead, &hWrite, &sa, 0))
-        return (DWORD)-1;
-    if (hRead != NULL)
-        ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    if (hWrite != NULL)
-    {
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = hWrite;
-        si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    }
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back(0);
-    BOOL bStarted = ::CreateProcessA(NULL, cmd.data(), NULL, NULL, hWrite != NULL, 0, NULL,
-                                     workDir.empty() ? NULL : workDir.c_str(), &si, &pi);
-    if (hWrite != NULL)
-        ::CloseHandle(hWrite);
-    if (!bStarted)
-    {
-        if (hRead != NULL)
-            ::CloseHandle(hRead);
-        return (DWORD)-1;
-    }
-    if (hRead != NULL)
-    {
-        char buf[4096];
-        DWORD n;
-        while (::ReadFile(hRead, buf, sizeof(buf), &n, NULL) && n > 0)
-            pStdout->append(buf, n);
-        ::CloseHandle(hRead);
-    }
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD dwExit = 0;
-    ::GetExitCodeProcess(pi.hProcess, &dwExit);
-    ::CloseHandle(pi.hProcess);
-    ::CloseHandle(pi.hThread);
-    return dwExit;
 }
 
 bool IsWine()

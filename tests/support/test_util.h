@@ -8,6 +8,15 @@
 
 namespace tavlen_test {
 
+// How this system writes what differs between hosts: the path separator, the line end of a text file,
+// the device that swallows everything, and the characters that begin a switch.
+extern const char kPathSeparator;
+extern const char* const kReportLineEnd;
+extern const char* const kNullDevice;
+extern const char* const kSwitchChars;
+
+std::string JoinPath(const std::string& dir, const std::string& name);
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir
 {
@@ -15,7 +24,7 @@ public:
     TempDir();
     ~TempDir();
     const std::string& path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "\\" + name; }
+    std::string File(const std::string& name) const { return JoinPath(m_path, name); }
     // Names of the entries, without "." and "..".
     std::vector<std::string> List() const;
 
@@ -27,15 +36,25 @@ bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
-// Splits on CRLF; text after the last CRLF (an unterminated line) is returned as a last element.
-std::vector<std::string> SplitCrlfLines(const std::string& text);
+// Splits on the separator; text after the last one (an unterminated line) is returned as a last element.
+std::vector<std::string> SplitLines(const std::string& text, const std::string& separator);
+inline std::vector<std::string> SplitCrlfLines(const std::string& text) { return SplitLines(text, "\r\n"); }
+inline std::vector<std::string> SplitReportLines(const std::string& text) { return SplitLines(text, kReportLineEnd); }
+
+// Gives a file a mark that a replacement must carry over: hidden on Windows, unusual permission bits elsewhere.
+void MarkFile(const std::string& path);
+bool IsMarked(const std::string& path);
+
+// Holds a file open so that no one else may replace or rewrite it; NULL where the system has no such lock.
+void* LockExclusively(const std::string& path);
+void Unlock(void* lock);
 
 // The local time in the report's timestamp layout; fixed width, so text order is time order.
 std::string LocalStamp();
 // True when the line has exactly the layout "####/##/## ##:##:##".
 bool MatchesStampLayout(const std::string& line);
 
-// The built Tavlen.exe, as a Windows path.
+// The built program, as a path of this system.
 std::string TavlenExe();
 
 // Runs a command line to its end in the given folder; its standard output is returned when asked for.

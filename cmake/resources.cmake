@@ -1,0 +1,22 @@
+# One resource script for both builds: Windows links it as usual, other hosts link windres's binary
+# .res output into the program, where compat's resource functions read it.
+if(NOT WIN32)
+  find_program(TAVLEN_WINDRES NAMES i686-w64-mingw32-windres x86_64-w64-mingw32-windres windres REQUIRED)
+endif()
+
+function(tavlen_add_resources target rc)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${rc})
+    return()
+  endif()
+  get_filename_component(rc_dir ${rc} DIRECTORY)
+  set(TAVLEN_RES_FILE ${CMAKE_CURRENT_BINARY_DIR}/${target}.res)
+  add_custom_command(OUTPUT ${TAVLEN_RES_FILE}
+    COMMAND ${TAVLEN_WINDRES} -O res -I ${rc_dir} -I ${PROJECT_SOURCE_DIR}/res ${rc} ${TAVLEN_RES_FILE}
+    DEPENDS ${rc} ${PROJECT_SOURCE_DIR}/res/resource.h
+    COMMENT "Compiling the resources of ${target}")
+  set(blob ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
+  configure_file(${PROJECT_SOURCE_DIR}/compat/resources.cpp.in ${blob} @ONLY)
+  set_source_files_properties(${blob} PROPERTIES OBJECT_DEPENDS ${TAVLEN_RES_FILE})
+  target_sources(${target} PRIVATE ${blob})
+endfunction()

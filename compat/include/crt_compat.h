@@ -1,0 +1,12 @@
+// The Microsoft C runtime's names that POSIX spells differently: formatting and the split command line.
+#pragma once
+
+#include <stdarg.h>
+#include <stddef.h>
+
+// Like vsnprintf; the text is cut off, and the size it needs returned, when it does not fit.
+int _vsnprintf(char* buffer, size_t count, const char* format, va_list args);
+
+// The arguments of the program, as the runtime split them before WinMain.
+extern int __argc;
+extern char** __argv;

@@ -1,0 +1,19 @@
+// Shared inside compat only: the names carry the compat__ prefix so that no program can take them for Win32's.
+#pragma once
+
+#include <windows.h>
+#include <guiddef.h>
+
+// Sets the last error from a POSIX errno value.
+void compat__set_error_from_errno(int nErrno);
+
+// The program's own module: the handle that GetModuleHandleA(NULL) returns and resources are looked up in.
+HMODULE compat__main_module();
+bool compat__is_main_module(HMODULE hModule);
+
+// The task allocator that BSTRs live in; an installed malloc spy sees, and may refuse, every block.
+void* compat__task_alloc(size_t cb);
+void compat__task_free(void* pv);
+
+// The built-in management service's locator, made when no class object is registered in its place.
+HRESULT compat__create_wbem_locator(REFIID riid, void** ppv);

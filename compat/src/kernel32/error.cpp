@@ -1,0 +1,43 @@
+// The thread's last error, and how POSIX errors read as Windows ones.
+#include <windows.h>
+
+#include <errno.h>
+
+#include "internal.h"
+
+namespace {
+
+thread_local DWORD t_dwLastError = ERROR_SUCCESS;
+
+} // namespace
+
+DWORD WINAPI GetLastError()
+{
+    return t_dwLastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode)
+{
+    t_dwLastError = dwErrCode;
+}
+
+void compat__set_error_from_errno(int nErrno)
+{
+    DWORD dwError;
+    switch (nErrno)
+    {
+    case ENOENT: dwError = ERROR_FILE_NOT_FOUND; break;
+    case ENOTDIR: dwError = ERROR_PATH_NOT_FOUND; break;
+    case EACCES:
+    case EPERM:
+    case EROFS: dwError = ERROR_ACCESS_DENIED; break;
+    case EEXIST: dwError = ERROR_ALREADY_EXISTS; break;
+    case EISDIR: dwError = ERROR_DIRECTORY; break;
+    case ENOTEMPTY: dwError = ERROR_DIR_NOT_EMPTY; break;
+    case ENAMETOOLONG: dwError = ERROR_INVALID_NAME; break;
+    case ENOMEM: dwError = ERROR_NOT_ENOUGH_MEMORY; break;
+    case EBADF: dwError = ERROR_INVALID_HANDLE; break;
+    default: dwError = ERROR_INVALID_PARAMETER; break;
+    }
+    SetLastError(dwError);
+}

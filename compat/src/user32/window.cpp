@@ -1,0 +1,309 @@
+// Windows and messages: a table of headless windows, one posted-message queue, timers and default processing.
+#include "window.h"
+
+#include <time.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+
+namespace compat_user {
+
+namespace {
+
+#define ERROR_INVALID_INDEX 1413
+
+struct Timer
+{
+    HWND hWnd;
+    UINT_PTR nId;
+    UINT uElapse;
+    TIMERPROC pfn;
+    unsigned long long ullDue;
+};
+
+std::map<HWND, std::unique_ptr<Window>> g_windows;
+std::deque<MSG> g_queue;
+std::vector<Timer> g_timers;
+uintptr_t g_nNextHandle = 0x10000;
+
+unsigned long long NowMs()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (unsigned long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+Window* FindOrFail(HWND hWnd)
+{
+    Window* pWnd = Find(hWnd);
+    if (pWnd == NULL)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return pWnd;
+}
+
+// For these messages a dialog procedure's own return value is the result, rather than DWLP_MSGRESULT.
+bool ReturnsResultDirectly(UINT message)
+{
+    return message == WM_INITDIALOG || message == WM_QUERYDRAGICON || message == WM_COMPAREITEM ||
+           message == WM_VKEYTOITEM || message == WM_CHARTOITEM ||
+           (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC);
+}
+
+// What a dialog does with a message its procedure leaves alone: a close request becomes Cancel.
+LRESULT DefaultDialogProcessing(Window& wnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_CLOSE)
+        return DefWindowProcA(wnd.hWnd, message, wParam, lParam);
+    HWND hCancel = GetDlgItem(wnd.hWnd, IDCANCEL);
+    if (hCancel == NULL || IsWindowEnabled(hCancel))
+        PostMessageA(wnd.hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)hCancel);
+    return 0;
+}
+
+LRESULT SendToDialog(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Window* pWnd = Find(hWnd);
+    pWnd->lMsgResult = 0;
+    INT_PTR nHandled = pWnd->pfnDlgProc(hWnd, message, wParam, lParam);
+    // The procedure may have ended, or been told to forget, its window.
+    pWnd = Find(hWnd);
+    if (pWnd == NULL)
+        return 0;
+    if (!nHandled)
+        return DefaultDialogProcessing(*pWnd, message, wParam, lParam);
+    return ReturnsResultDirectly(message) ? nHandled : pWnd->lMsgResult;
+}
+
+} // namespace
+
+Window* Find(HWND hWnd)
+{
+    auto it = g_windows.find(hWnd);
+    return it != g_windows.end() ? it->second.get() : NULL;
+}
+
+HWND Create(HWND hParent, DWORD dwStyle, int nId)
+{
+    HWND hWnd = reinterpret_cast<HWND>(g_nNextHandle);
+    g_nNextHandle += 4;
+    std::unique_ptr<Window> pWnd(new Window);
+    pWnd->hWnd = hWnd;
+    pWnd->hParent = hParent;
+    pWnd->dwStyle = dwStyle;
+    pWnd->nId = nId;
+    pWnd->bVisible = (dwStyle & WS_VISIBLE) != 0;
+    g_windows[hWnd] = std::move(pWnd);
+    if (Window* pParent = Find(hParent))
+        pParent->children.push_back(hWnd);
+    return hWnd;
+}
+
+void Destroy(HWND hWnd)
+{
+    Window* pWnd = Find(hWnd);
+    if (pWnd == NULL)
+        return;
+    pWnd->bVisible = false;
+    SendMessageA(hWnd, WM_DESTROY, 0, 0);
+    SendMessageA(hWnd, WM_NCDESTROY, 0, 0);
+    pWnd = Find(hWnd);
+    std::vector<HWND> children = pWnd != NULL ? pWnd->children : std::vector<HWND>();
+    for (HWND hChild : children)
+        g_windows.erase(hChild);
+    g_windows.erase(hWnd);
+    for (size_t i = g_timers.size(); i-- > 0;)
+        if (g_timers[i].hWnd == hWnd)
+            g_timers.erase(g_timers.begin() + i);
+}
+
+bool QueueEmpty()
+{
+    return g_queue.empty();
+}
+
+bool NextMessage(MSG& msg)
+{
+    while (!g_queue.empty())
+    {
+        msg = g_queue.front();
+        g_queue.pop_front();
+        if (msg.hwnd == NULL || Find(msg.hwnd) != NULL)
+            return true;
+    }
+    if (g_timers.empty())
+        return false;
+    size_t nDue = 0;
+    for (size_t i = 1; i < g_timers.size(); i++)
+        if (g_timers[i].ullDue < g_timers[nDue].ullDue)
+            nDue = i;
+    unsigned long long ullNow = NowMs();
+    if (g_timers[nDue].ullDue > ullNow)
+    {
+        unsigned long long ullWait = g_timers[nDue].ullDue - ullNow;
+        struct timespec ts = { (time_t)(ullWait / 1000), (long)(ullWait % 1000) * 1000000 };
+        nanosleep(&ts, NULL);
+    }
+    Timer& timer = g_timers[nDue];
+    timer.ullDue = NowMs() + timer.uElapse;
+    msg = MSG{ timer.hWnd, WM_TIMER, timer.nId, reinterpret_cast<LPARAM>(timer.pfn), 0, { 0, 0 } };
+    return true;
+}
+
+} // namespace compat_user
+
+using compat_user::Find;
+using compat_user::FindOrFail;
+using compat_user::Window;
+
+BOOL WINAPI IsWindow(HWND hWnd)
+{
+    return Find(hWnd) != NULL;
+}
+
+BOOL WINAPI IsWindowVisible(HWND hWnd)
+{
+    Window* pWnd = Find(hWnd);
+    return pWnd != NULL && pWnd->bVisible;
+}
+
+BOOL WINAPI IsWindowEnabled(HWND hWnd)
+{
+    Window* pWnd = Find(hWnd);
+    return pWnd != NULL && !(pWnd->dwStyle & WS_DISABLED);
+}
+
+// TRUE when the window was disabled before.
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
+{
+    Window* pWnd = FindOrFail(hWnd);
+    if (pWnd == NULL)
+        return FALSE;
+    BOOL bWasDisabled = (pWnd->dwStyle & WS_DISABLED) != 0;
+    pWnd->dwStyle = bEnable ? pWnd->dwStyle & ~(DWORD)WS_DISABLED : pWnd->dwStyle | WS_DISABLED;
+    return bWasDisabled;
+}
+
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
+{
+    Window* pWnd = FindOrFail(hDlg);
+    if (pWnd == NULL)
+        return NULL;
+    for (HWND hChild : pWnd->children)
+        if (Find(hChild) != NULL && Find(hChild)->nId == nIDDlgItem)
+            return hChild;
+    SetLastError(1421 /* ERROR_CONTROL_ID_NOT_FOUND */);
+    return NULL;
+}
+
+namespace {
+
+LONG_PTR* DialogSlot(Window& wnd, int nIndex)
+{
+    if (wnd.pfnDlgProc == NULL)
+        return NULL;
+    if (nIndex == (int)DWLP_MSGRESULT)
+        return &wnd.lMsgResult;
+    if (nIndex == (int)DWLP_USER)
+        return &wnd.lUser;
+    return NULL;
+}
+
+} // namespace
+
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
+{
+    Window* pWnd = FindOrFail(hWnd);
+    LONG_PTR* pSlot = pWnd != NULL ? DialogSlot(*pWnd, nIndex) : NULL;
+    if (pWnd != NULL && pSlot == NULL)
+        SetLastError(ERROR_INVALID_INDEX);
+    return pSlot != NULL ? *pSlot : 0;
+}
+
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
+{
+    Window* pWnd = FindOrFail(hWnd);
+    LONG_PTR* pSlot = pWnd != NULL ? DialogSlot(*pWnd, nIndex) : NULL;
+    if (pSlot == NULL)
+    {
+        if (pWnd != NULL)
+            SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    LONG_PTR lOld = *pSlot;
+    *pSlot = dwNewLong;
+    return lOld;
+}
+
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    if (hWnd != NULL && FindOrFail(hWnd) == NULL)
+        return FALSE;
+    compat_user::g_queue.push_back(MSG{ hWnd, Msg, wParam, lParam, 0, { 0, 0 } });
+    return TRUE;
+}
+
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    Window* pWnd = FindOrFail(hWnd);
+    if (pWnd == NULL)
+        return 0;
+    if (pWnd->pfnDlgProc != NULL)
+        return compat_user::SendToDialog(hWnd, Msg, wParam, lParam);
+    return DefWindowProcA(hWnd, Msg, wParam, lParam);
+}
+
+// A disabled window takes no system command, as in Windows; Close asks the window to close.
+LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM)
+{
+    if (Msg == WM_SYSCOMMAND && IsWindowEnabled(hWnd) && (wParam & 0xFFF0) == SC_CLOSE)
+        SendMessageA(hWnd, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND, UINT, UINT)
+{
+    if (!compat_user::NextMessage(*lpMsg))
+        return -1;
+    return lpMsg->message != WM_QUIT;
+}
+
+BOOL WINAPI TranslateMessage(const MSG*)
+{
+    return FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg)
+{
+    if (lpMsg->message == WM_TIMER && lpMsg->lParam != 0)
+    {
+        TIMERPROC pfn = reinterpret_cast<TIMERPROC>(lpMsg->lParam);
+        pfn(lpMsg->hwnd, WM_TIMER, lpMsg->wParam, (DWORD)compat_user::NowMs());
+        return 0;
+    }
+    return lpMsg->hwnd != NULL ? SendMessageA(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam) : 0;
+}
+
+UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc)
+{
+    if (hWnd != NULL && FindOrFail(hWnd) == NULL)
+        return 0;
+    KillTimer(hWnd, nIDEvent);
+    compat_user::g_timers.push_back(
+        compat_user::Timer{ hWnd, nIDEvent, uElapse, lpTimerFunc, compat_user::NowMs() + uElapse });
+    return nIDEvent != 0 ? nIDEvent : 1;
+}
+
+BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent)
+{
+    auto& timers = compat_user::g_timers;
+    for (size_t i = 0; i < timers.size(); i++)
+    {
+        if (timers[i].hWnd == hWnd && timers[i].nId == uIDEvent)
+        {
+            timers.erase(timers.begin() + i);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}

@@ -1,0 +1,160 @@
+// The provider table on Linux: the machine's identity as sysfs, the device tree, os-release and uname tell it.
+#include "provider.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+namespace compat_wbem {
+
+namespace {
+
+// Every read of the host passes here, so that a fixture tree under strRoot can stand in for the whole host.
+bool ReadHostFile(const std::string& strRoot, const std::string& strPath, std::string& text)
+{
+    std::string strFull = strRoot;
+    while (!strFull.empty() && strFull.back() == '/')
+        strFull.pop_back();
+    strFull += strPath;
+    int fd = open(strFull.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    text.clear();
+    char buf[4096];
+    for (;;)
+    {
+        ssize_t cb = read(fd, buf, sizeof(buf));
+        if (cb < 0 && errno == EINTR)
+            continue;
+        if (cb <= 0)
+        {
+            close(fd);
+            return cb == 0;  // a directory opens but does not read: as unreadable as a file only root may read
+        }
+        text.append(buf, (size_t)cb);
+    }
+}
+
+// Text read from the file with one trailing char removed where it is `chEnd`; null where the file cannot be read.
+Value FileValue(const std::string& strRoot, const std::string& strPath, char chEnd)
+{
+    std::string text;
+    if (!ReadHostFile(strRoot, strPath, text))
+        return Value::Null();
+    if (!text.empty() && text.back() == chEnd)
+        text.pop_back();
+    return Value::Text(text);
+}
+
+// sysfs ends each value with one line end of its own; anything else, trailing blanks too, is the firmware's.
+Value DmiValue(const std::string& strRoot, const char* pszName)
+{
+    return FileValue(strRoot, std::string("/sys/class/dmi/id/") + pszName, '\n');
+}
+
+// Reads one shell-like value from `p`: quotes and backslashes as os-release(5) gives them, up to an unquoted blank.
+std::string ParseValue(const char* p)
+{
+    std::string value;
+    char chQuote = 0;
+    for (; *p != 0; ++p)
+    {
+        if (chQuote == 0 && (*p == ' ' || *p == '\t' || *p == '\r'))
+            break;
+        if (chQuote == 0 && (*p == '"' || *p == '\''))
+            chQuote = *p;
+        else if (*p == chQuote)
+            chQuote = 0;
+        else if (*p == '\\' && chQuote == 0 && p[1] != 0)
+            value += *++p;
+        else if (*p == '\\' && chQuote == '"' && p[1] != 0 && std::string("\"\\$`").find(p[1]) != std::string::npos)
+            value += *++p;
+        else
+            value += *p;
+    }
+    return value;
+}
+
+// The last assignment of `pszKey` in os-release text, as the shell that sources the file would leave it.
+std::string OsReleaseField(const std::string& text, const char* pszKey)
+{
+    std::string value;
+    std::string strPrefix = std::string(pszKey) + "=";
+    size_t pos = 0;
+    while (pos < text.size())
+    {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && line.compare(first, strPrefix.size(), strPrefix) == 0)
+            value = ParseValue(line.c_str() + first + strPrefix.size());
+        pos = end + 1;
+    }
+    return value;
+}
+
+// /usr/lib/os-release is the vendor's fallback, so it is read only where /etc/os-release cannot be.
+Value OsCaption(const std::string& strRoot)
+{
+    std::string text;
+    if (!ReadHostFile(strRoot, "/etc/os-release", text))
+        ReadHostFile(strRoot, "/usr/lib/os-release", text);
+    std::string caption = OsReleaseField(text, "PRETTY_NAME");
+    if (caption.empty())
+        caption = OsReleaseField(text, "NAME");
+    return Value::Text(caption.empty() ? "Linux" : caption);  // os-release(5) gives "Linux" for a NAME unset
+}
+
+Value KernelRelease()
+{
+    struct utsname name;
+    return uname(&name) == 0 ? Value::Text(name.release) : Value::Null();
+}
+
+void FillComputerSystem(const std::string& strRoot, std::vector<Row>& rows)
+{
+    Value model = DmiValue(strRoot, "product_name");
+    if (model.bNull)  // boards without SMBIOS, ARM ones mostly, name themselves in the device tree, NUL-terminated
+        model = FileValue(strRoot, "/sys/firmware/devicetree/base/model", '\0');
+    rows.push_back(Row{ { "Model", model } });
+}
+
+void FillComputerSystemProduct(const std::string& strRoot, std::vector<Row>& rows)
+{
+    rows.push_back(Row{ { "Version", DmiValue(strRoot, "product_version") } });
+}
+
+void FillBios(const std::string& strRoot, std::vector<Row>& rows)
+{
+    rows.push_back(Row{ { "SerialNumber", DmiValue(strRoot, "product_serial") },
+                        { "SMBIOSBIOSVersion", DmiValue(strRoot, "bios_version") } });
+}
+
+void FillOperatingSystem(const std::string& strRoot, std::vector<Row>& rows)
+{
+    rows.push_back(Row{ { "Caption", OsCaption(strRoot) },
+                        { "Version", KernelRelease() },
+                        { "CSDVersion", Value::Null() } });  // Linux has no service packs
+}
+
+} // namespace
+
+const std::vector<ClassDef>& Classes()
+{
+    static const std::vector<ClassDef> s_classes = {
+        { "Win32_ComputerSystem", { "Model" }, FillComputerSystem },
+        { "Win32_ComputerSystemProduct", { "Version" }, FillComputerSystemProduct },
+        { "Win32_BIOS", { "SerialNumber", "SMBIOSBIOSVersion" }, FillBios },
+        { "Win32_OperatingSystem", { "Caption", "Version", "CSDVersion" }, FillOperatingSystem },
+    };
+    return s_classes;
+}
+
+} // namespace compat_wbem

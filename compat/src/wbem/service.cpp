@@ -1,0 +1,283 @@
+// The management service in process: locator, namespace, enumerator and class objects over the provider table.
+#include <windows.h>
+#include <wbemcli.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "compat/wbem_probe.h"
+#include "internal.h"
+#include "provider.h"
+
+namespace compat_wbem {
+
+namespace {
+
+std::atomic<long> g_nLive(0);
+std::string g_strRoot = "/";
+
+std::string Narrow(LPCWSTR psz)
+{
+    std::string text;
+    for (; psz != NULL && *psz != 0; ++psz)
+        text += *psz < 0x80 ? (char)*psz : '?';
+    return text;
+}
+
+// Names of classes, properties and namespaces are ASCII and compare without regard to case.
+bool SameName(const std::string& a, const char* b)
+{
+    size_t i = 0;
+    for (; i < a.size() && b[i] != 0; i++)
+        if (tolower((unsigned char)a[i]) != tolower((unsigned char)b[i]))
+            return false;
+    return i == a.size() && b[i] == 0;
+}
+
+#define COMPAT_UNSUPPORTED(name, args) \
+    STDMETHODIMP name args override { return WBEM_E_NOT_SUPPORTED; }
+
+// Reference counting, and the live count that shows whether every object was released.
+template <class I>
+class Object : public I
+{
+public:
+    explicit Object(REFIID iid) : m_iid(iid) { ++g_nLive; }
+    virtual ~Object() { --g_nLive; }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == NULL)
+            return E_POINTER;
+        *ppv = NULL;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, m_iid))
+            return E_NOINTERFACE;
+        *ppv = static_cast<I*>(this);
+        this->AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_nRefs; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG n = --m_nRefs;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+
+private:
+    std::atomic<ULONG> m_nRefs{ 1 };
+    IID m_iid;
+};
+
+HRESULT FillVariant(const Value& value, VARIANT* pVal)
+{
+    if (value.bNull)
+    {
+        pVal->vt = VT_NULL;
+        return WBEM_S_NO_ERROR;
+    }
+    int nChars = value.text.empty() ? 0
+        : MultiByteToWideChar(CP_UTF8, 0, value.text.data(), (int)value.text.size(), NULL, 0);
+    BSTR bstr = SysAllocStringLen(NULL, (UINT)nChars);
+    if (bstr == NULL)
+        return WBEM_E_OUT_OF_MEMORY;
+    if (nChars > 0)
+        MultiByteToWideChar(CP_UTF8, 0, value.text.data(), (int)value.text.size(), bstr, nChars);
+    pVal->vt = VT_BSTR;
+    pVal->bstrVal = bstr;
+    return WBEM_S_NO_ERROR;
+}
+
+class ClassObject : public Object<IWbemClassObject>
+{
+public:
+    ClassObject(const ClassDef& def, const Row& row) : Object(IID_IWbemClassObject), m_def(def), m_row(row) {}
+
+    STDMETHODIMP Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) override
+    {
+        if (wszName == NULL)
+            return WBEM_E_INVALID_PARAMETER;
+        std::string name = Narrow(wszName);
+        for (const char* pszColumn : m_def.columns)
+        {
+            if (!SameName(name, pszColumn))
+                continue;
+            if (pType != NULL)
+                *pType = CIM_STRING;
+            if (plFlavor != NULL)
+                *plFlavor = 0;
+            if (pVal == NULL)
+                return WBEM_S_NO_ERROR;
+            VariantInit(pVal);
+            Row::const_iterator it = m_row.find(pszColumn);
+            return FillVariant(it != m_row.end() ? it->second : Value::Null(), pVal);
+        }
+        return WBEM_E_NOT_FOUND;
+    }
+
+    COMPAT_UNSUPPORTED(GetQualifierSet, (IWbemQualifierSet **))
+    COMPAT_UNSUPPORTED(Put, (LPCWSTR, LONG, VARIANT *, CIMTYPE))
+    COMPAT_UNSUPPORTED(Delete, (LPCWSTR))
+    COMPAT_UNSUPPORTED(GetNames, (LPCWSTR, LONG, VARIANT *, SAFEARRAY **))
+    COMPAT_UNSUPPORTED(BeginEnumeration, (LONG))
+    COMPAT_UNSUPPORTED(Next, (LONG, BSTR *, VARIANT *, CIMTYPE *, LONG *))
+    COMPAT_UNSUPPORTED(EndEnumeration, ())
+    COMPAT_UNSUPPORTED(GetPropertyQualifierSet, (LPCWSTR, IWbemQualifierSet **))
+    COMPAT_UNSUPPORTED(Clone, (IWbemClassObject **))
+    COMPAT_UNSUPPORTED(GetObjectText, (LONG, BSTR *))
+    COMPAT_UNSUPPORTED(SpawnDerivedClass, (LONG, IWbemClassObject **))
+    COMPAT_UNSUPPORTED(SpawnInstance, (LONG, IWbemClassObject **))
+    COMPAT_UNSUPPORTED(CompareTo, (LONG, IWbemClassObject *))
+    COMPAT_UNSUPPORTED(GetPropertyOrigin, (LPCWSTR, BSTR *))
+    COMPAT_UNSUPPORTED(InheritsFrom, (LPCWSTR))
+    COMPAT_UNSUPPORTED(GetMethod, (LPCWSTR, LONG, IWbemClassObject **, IWbemClassObject **))
+    COMPAT_UNSUPPORTED(PutMethod, (LPCWSTR, LONG, IWbemClassObject *, IWbemClassObject *))
+    COMPAT_UNSUPPORTED(DeleteMethod, (LPCWSTR))
+    COMPAT_UNSUPPORTED(BeginMethodEnumeration, (LONG))
+    COMPAT_UNSUPPORTED(NextMethod, (LONG, BSTR *, IWbemClassObject **, IWbemClassObject **))
+    COMPAT_UNSUPPORTED(EndMethodEnumeration, ())
+    COMPAT_UNSUPPORTED(GetMethodQualifierSet, (LPCWSTR, IWbemQualifierSet **))
+    COMPAT_UNSUPPORTED(GetMethodOrigin, (LPCWSTR, BSTR *))
+
+private:
+    const ClassDef& m_def;
+    Row m_row;
+};
+
+// The instances are read from the host when the enumeration is made, so every enumeration sees the host anew.
+class Enumerator : public Object<IEnumWbemClassObject>
+{
+public:
+    Enumerator(const ClassDef& def, std::vector<Row> rows)
+        : Object(IID_IEnumWbemClassObject), m_def(def), m_rows(std::move(rows)) {}
+
+    STDMETHODIMP Reset() override
+    {
+        m_nNext = 0;
+        return WBEM_S_NO_ERROR;
+    }
+
+    STDMETHODIMP Next(LONG, ULONG uCount, IWbemClassObject** apObjects, ULONG* puReturned) override
+    {
+        if (apObjects == NULL || puReturned == NULL)
+            return WBEM_E_INVALID_PARAMETER;
+        *puReturned = 0;
+        while (*puReturned < uCount && m_nNext < m_rows.size())
+            apObjects[(*puReturned)++] = new ClassObject(m_def, m_rows[m_nNext++]);
+        return *puReturned == uCount ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
+    }
+
+    STDMETHODIMP Skip(LONG, ULONG nCount) override
+    {
+        size_t nLeft = m_rows.size() - m_nNext;
+        m_nNext += nCount < nLeft ? nCount : nLeft;
+        return nCount <= nLeft ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
+    }
+
+    COMPAT_UNSUPPORTED(NextAsync, (ULONG, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(Clone, (IEnumWbemClassObject **))
+
+private:
+    const ClassDef& m_def;
+    std::vector<Row> m_rows;
+    size_t m_nNext = 0;
+};
+
+class Services : public Object<IWbemServices>
+{
+public:
+    Services() : Object(IID_IWbemServices) {}
+
+    STDMETHODIMP CreateInstanceEnum(const BSTR strFilter, LONG, IWbemContext*, IEnumWbemClassObject** ppEnum) override
+    {
+        if (ppEnum == NULL || strFilter == NULL)
+            return WBEM_E_INVALID_PARAMETER;
+        *ppEnum = NULL;
+        std::string name = Narrow(strFilter);
+        for (const ClassDef& def : Classes())
+        {
+            if (!SameName(name, def.pszName))
+                continue;
+            std::vector<Row> rows;
+            def.pfnFill(g_strRoot, rows);
+            *ppEnum = new Enumerator(def, std::move(rows));
+            return WBEM_S_NO_ERROR;
+        }
+        return WBEM_E_INVALID_CLASS;
+    }
+
+    COMPAT_UNSUPPORTED(OpenNamespace, (const BSTR, LONG, IWbemContext *, IWbemServices **, IWbemCallResult **))
+    COMPAT_UNSUPPORTED(CancelAsyncCall, (IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(QueryObjectSink, (LONG, IWbemObjectSink **))
+    COMPAT_UNSUPPORTED(GetObject, (const BSTR, LONG, IWbemContext *, IWbemClassObject **, IWbemCallResult **))
+    COMPAT_UNSUPPORTED(GetObjectAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(PutClass, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
+    COMPAT_UNSUPPORTED(PutClassAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(DeleteClass, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
+    COMPAT_UNSUPPORTED(DeleteClassAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(CreateClassEnum, (const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
+    COMPAT_UNSUPPORTED(CreateClassEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(PutInstance, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
+    COMPAT_UNSUPPORTED(PutInstanceAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(DeleteInstance, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
+    COMPAT_UNSUPPORTED(DeleteInstanceAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(CreateInstanceEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(ExecQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
+    COMPAT_UNSUPPORTED(ExecQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(ExecNotificationQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
+    COMPAT_UNSUPPORTED(ExecNotificationQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
+    COMPAT_UNSUPPORTED(ExecMethod, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemClassObject **, IWbemCallResult **))
+    COMPAT_UNSUPPORTED(ExecMethodAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemObjectSink *))
+};
+
+// The local machine's root\cimv2, by any of the names Windows accepts for it here.
+bool IsLocalCimv2(const std::string& strNamespace)
+{
+    for (const char* pszHost : { "", "\\\\.\\", "\\\\localhost\\", "//./", "//localhost/" })
+        for (const char* pszPath : { "root\\cimv2", "root/cimv2" })
+            if (SameName(strNamespace, (std::string(pszHost) + pszPath).c_str()))
+                return true;
+    return false;
+}
+
+class Locator : public Object<IWbemLocator>
+{
+public:
+    Locator() : Object(IID_IWbemLocator) {}
+
+    STDMETHODIMP ConnectServer(const BSTR strNetworkResource, const BSTR, const BSTR, const BSTR, LONG, const BSTR,
+                               IWbemContext*, IWbemServices** ppNamespace) override
+    {
+        if (ppNamespace == NULL || strNetworkResource == NULL)
+            return WBEM_E_INVALID_PARAMETER;
+        *ppNamespace = NULL;
+        if (!IsLocalCimv2(Narrow(strNetworkResource)))
+            return WBEM_E_INVALID_NAMESPACE;
+        *ppNamespace = new Services();
+        return WBEM_S_NO_ERROR;
+    }
+};
+
+} // namespace
+
+} // namespace compat_wbem
+
+HRESULT compat__create_wbem_locator(REFIID riid, void** ppv)
+{
+    compat_wbem::Locator* pLocator = new compat_wbem::Locator();
+    HRESULT hr = pLocator->QueryInterface(riid, ppv);
+    pLocator->Release();
+    return hr;
+}
+
+void compat_wbem_set_root(const char* pszRoot)
+{
+    compat_wbem::g_strRoot = pszRoot != NULL && pszRoot[0] != 0 ? pszRoot : "/";
+}
+
+long compat_wbem_live_objects()
+{
+    return compat_wbem::g_nLive;
+}

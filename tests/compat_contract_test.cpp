@@ -1,0 +1,301 @@
+// The Win32, COM and WMI behaviour the program relies on, checked against whichever system it is built for.
+#include <windows.h>
+#include <ole2.h>
+#include <wbemcli.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_wbem.h"
+#include "resource.h"
+#include "test_util.h"
+
+using tavlen_test::Utf8ToUtf16;
+using tavlen_test::WString;
+
+namespace {
+
+const INT_PTR kTimedOut = 0x7105;
+
+BSTR MakeBstr(const std::string& text)
+{
+    WString wide = Utf8ToUtf16(text);
+    return ::SysAllocStringLen(wide.data(), (UINT)wide.size());
+}
+
+TEST(Bstr, LengthIsCountedInCharactersAndKeptBeforeTheText)
+{
+    const WCHAR withNul[] = { 'a', 0, 'b' };
+    BSTR bstr = ::SysAllocStringLen(withNul, 3);
+    ASSERT_NE(nullptr, bstr);
+    EXPECT_EQ(3u, ::SysStringLen(bstr)) << "an inner NUL does not end a BSTR";
+    EXPECT_EQ(0, bstr[3]) << "a BSTR is terminated all the same";
+    EXPECT_EQ(6u, reinterpret_cast<const DWORD*>(bstr)[-1]) << "the prefix counts bytes";
+    ::SysFreeString(bstr);
+
+    BSTR bstrText = MakeBstr("Win32_BIOS");
+    BSTR bstrCopy = ::SysAllocString(bstrText);
+    EXPECT_EQ(10u, ::SysStringLen(bstrCopy));
+    ::SysFreeString(bstrText);
+    ::SysFreeString(bstrCopy);
+
+    BSTR bstrBlank = ::SysAllocStringLen(NULL, 4);
+    ASSERT_NE(nullptr, bstrBlank);
+    EXPECT_EQ(4u, ::SysStringLen(bstrBlank));
+    EXPECT_EQ(0, bstrBlank[4]);
+    ::SysFreeString(bstrBlank);
+
+    EXPECT_EQ(nullptr, ::SysAllocString(NULL));
+    EXPECT_EQ(0u, ::SysStringLen(NULL));
+    ::SysFreeString(NULL);
+}
+
+TEST(Variant, ClearFreesItsStringAndTextConversionKeepsNothingBehind)
+{
+    ASSERT_TRUE(SUCCEEDED(::OleInitialize(NULL)));
+    fake_wbem::AllocationSpy::Install();
+    long nLiveBefore = fake_wbem::AllocationSpy::Live();
+
+    VARIANT var;
+    ::VariantInit(&var);
+    EXPECT_EQ(VT_EMPTY, V_VT(&var));
+    V_VT(&var) = VT_BSTR;
+    V_BSTR(&var) = MakeBstr("SN-0042");
+    EXPECT_EQ(S_OK, ::VariantClear(&var));
+    EXPECT_EQ(VT_EMPTY, V_VT(&var));
+    EXPECT_EQ(nLiveBefore, fake_wbem::AllocationSpy::Live()) << "the string was freed";
+
+    V_VT(&var) = VT_I4;
+    V_I4(&var) = -42;
+    ASSERT_EQ(S_OK, ::VariantChangeType(&var, &var, 0, VT_BSTR)) << "in place, as the client converts";
+    ASSERT_EQ(VT_BSTR, V_VT(&var));
+    EXPECT_EQ("-42", tavlen_test::Utf16ToUtf8(WString(V_BSTR(&var), ::SysStringLen(V_BSTR(&var)))));
+    ::VariantClear(&var);
+
+    V_VT(&var) = VT_NULL;
+    EXPECT_TRUE(FAILED(::VariantChangeType(&var, &var, 0, VT_BSTR))) << "null has no text";
+    EXPECT_EQ(VT_NULL, V_VT(&var)) << "a failed conversion leaves the value";
+    EXPECT_EQ(nLiveBefore, fake_wbem::AllocationSpy::Live());
+}
+
+TEST(CodePage, Utf8AndUtf16ConvertWithReplacementCharacters)
+{
+    WCHAR wide[8] = {};
+    EXPECT_EQ(3, ::MultiByteToWideChar(CP_UTF8, 0, "a\xff" "b", 3, wide, 8));
+    EXPECT_EQ(WString({ 'a', 0xFFFD, 'b' }), WString(wide, 3)) << "an invalid byte becomes U+FFFD";
+    EXPECT_EQ(4, ::MultiByteToWideChar(CP_UTF8, 0, "abc", -1, NULL, 0)) << "-1 counts the terminator";
+    EXPECT_EQ(0, ::MultiByteToWideChar(CP_UTF8, 0, "abcdef", 6, wide, 2));
+    EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, ::GetLastError());
+
+    const WCHAR loneSurrogate[] = { 'x', 0xD800, 'y' };
+    char narrow[16] = {};
+    EXPECT_EQ(5, ::WideCharToMultiByte(CP_UTF8, 0, loneSurrogate, 3, narrow, sizeof(narrow), NULL, NULL));
+    EXPECT_EQ("x\xEF\xBF\xBDy", std::string(narrow, 5));
+    const WCHAR pair[] = { 0xD83D, 0xDE00, 0 };
+    EXPECT_EQ(5, ::WideCharToMultiByte(CP_UTF8, 0, pair, -1, narrow, sizeof(narrow), NULL, NULL));
+    EXPECT_STREQ("\xF0\x9F\x98\x80", narrow);
+    EXPECT_EQ(0, ::WideCharToMultiByte(CP_UTF8, 0, pair, -1, narrow, 2, NULL, NULL));
+    EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, ::GetLastError());
+}
+
+TEST(FullPathName, AsksForTheSizeItNeedsAndPointsAtTheName)
+{
+    tavlen_test::TempDir dir;
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.path().c_str()));
+    DWORD nNeeded = ::GetFullPathNameA("report.txt", 0, NULL, NULL);
+    std::string expected = dir.File("report.txt");
+    ASSERT_EQ(expected.size() + 1, nNeeded) << "the size with its terminator";
+
+    std::vector<char> buf(nNeeded);
+    char* pszName = NULL;
+    EXPECT_EQ(nNeeded, ::GetFullPathNameA("report.txt", nNeeded - 1, buf.data(), &pszName)) << "one too small";
+    EXPECT_EQ(nNeeded - 1, ::GetFullPathNameA("report.txt", nNeeded, buf.data(), &pszName));
+    EXPECT_EQ(expected, std::string(buf.data()));
+    ASSERT_NE(nullptr, pszName);
+    EXPECT_STREQ("report.txt", pszName);
+
+    std::string strDir = dir.path() + tavlen_test::kPathSeparator;
+    std::vector<char> dirBuf(strDir.size() + 16);
+    pszName = buf.data();
+    EXPECT_EQ(strDir.size(), ::GetFullPathNameA(strDir.c_str(), (DWORD)dirBuf.size(), dirBuf.data(), &pszName));
+    EXPECT_EQ(nullptr, pszName) << "a folder's path names no file";
+    EXPECT_EQ(0u, ::GetFullPathNameA("", (DWORD)buf.size(), buf.data(), &pszName));
+}
+
+TEST(Security, SecondCallInAProcessIsTooLate)
+{
+    if (tavlen_test::IsWine())
+        GTEST_SKIP() << "Wine accepts a second CoInitializeSecurity in a process; Windows refuses it";
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
+    EXPECT_EQ(S_OK, ::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                           RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS, NULL));
+    EXPECT_EQ(RPC_E_TOO_LATE, ::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                                     RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS, NULL));
+}
+
+// The system's own management service, opened as the program opens it.
+class WbemContract : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(::OleInitialize(NULL)));
+        ASSERT_TRUE(SUCCEEDED(::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                                     RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS, NULL)));
+        IWbemLocator* pLocator = NULL;
+        ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_WbemLocator, NULL, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                           reinterpret_cast<void**>(&pLocator)));
+        BSTR bstrNamespace = MakeBstr("\\\\.\\root\\cimv2");
+        HRESULT hr = pLocator->ConnectServer(bstrNamespace, NULL, NULL, NULL, 0, NULL, NULL, &m_pServices);
+        ::SysFreeString(bstrNamespace);
+        pLocator->Release();
+        ASSERT_EQ(S_OK, hr);
+    }
+
+    void TearDown() override
+    {
+        if (m_pServices != NULL)
+            m_pServices->Release();
+    }
+
+    HRESULT Enumerate(const std::string& strClass, IEnumWbemClassObject** ppEnum)
+    {
+        BSTR bstrClass = MakeBstr(strClass);
+        HRESULT hr = m_pServices->CreateInstanceEnum(bstrClass, 0, NULL, ppEnum);
+        ::SysFreeString(bstrClass);
+        return hr;
+    }
+
+    HRESULT Get(IWbemClassObject* pObject, const std::string& strProperty, VARIANT* pVar)
+    {
+        WString name = Utf8ToUtf16(strProperty);
+        ::VariantInit(pVar);
+        return pObject->Get(name.c_str(), 0, pVar, NULL, NULL);
+    }
+
+    IWbemServices* m_pServices = NULL;
+};
+
+TEST_F(WbemContract, AnEnumerationThatHasNoMoreInstancesReturnsACountOfZero)
+{
+    IEnumWbemClassObject* pEnum = NULL;
+    ASSERT_EQ(S_OK, Enumerate("Win32_BIOS", &pEnum));
+    IWbemClassObject* pObject = NULL;
+    ULONG uReturned = 0;
+    EXPECT_EQ(WBEM_S_NO_ERROR, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
+    ASSERT_EQ(1u, uReturned);
+    pObject->Release();
+
+    pObject = NULL;
+    EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
+    EXPECT_EQ(0u, uReturned);
+    EXPECT_EQ(nullptr, pObject);
+    pEnum->Release();
+
+}
+
+TEST_F(WbemContract, AClassWithoutInstancesGivesNone)
+{
+    // Windows refuses to enumerate an unknown class; Wine enumerates it, and Next then returns nothing.
+    IEnumWbemClassObject* pEnum = NULL;
+    if (FAILED(Enumerate("Win32_NoSuchClass", &pEnum)))
+        return;
+    ASSERT_NE(nullptr, pEnum);
+    IWbemClassObject* pObject = NULL;
+    ULONG uReturned = 7;
+    pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned);
+    EXPECT_EQ(0u, uReturned);
+    EXPECT_EQ(nullptr, pObject);
+    pEnum->Release();
+}
+
+TEST_F(WbemContract, GetOfAMissingPropertyFailsAndOfAKnownOneGivesTextOrNull)
+{
+    IEnumWbemClassObject* pEnum = NULL;
+    ASSERT_EQ(S_OK, Enumerate("Win32_OperatingSystem", &pEnum));
+    IWbemClassObject* pObject = NULL;
+    ULONG uReturned = 0;
+    pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned);
+    pEnum->Release();
+    ASSERT_EQ(1u, uReturned);
+
+    VARIANT var;
+    EXPECT_EQ(WBEM_E_NOT_FOUND, Get(pObject, "NoSuchProperty", &var));
+    ::VariantClear(&var);
+    ASSERT_EQ(WBEM_S_NO_ERROR, Get(pObject, "caption", &var)) << "property names ignore case";
+    EXPECT_EQ(VT_BSTR, V_VT(&var));
+    EXPECT_GT(::SysStringLen(V_BSTR(&var)), 0u);
+    ::VariantClear(&var);
+    ASSERT_EQ(WBEM_S_NO_ERROR, Get(pObject, "CSDVersion", &var));
+    EXPECT_TRUE(V_VT(&var) == VT_BSTR || V_VT(&var) == VT_NULL);
+    ::VariantClear(&var);
+    pObject->Release();
+}
+
+void CALLBACK EndStuckDialog(HWND hWnd, UINT, UINT_PTR, DWORD)
+{
+    ::EndDialog(hWnd, kTimedOut);
+}
+
+// A dialog procedure that writes down, in order, what reached it.
+struct DialogLog
+{
+    std::vector<UINT> messages;
+    bool bVisibleAtInit = true;
+    UINT nPostAtInit = 0;
+};
+
+INT_PTR CALLBACK LoggingDialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static DialogLog* s_pLog = NULL;
+    if (message == WM_INITDIALOG)
+    {
+        s_pLog = reinterpret_cast<DialogLog*>(lParam);
+        s_pLog->bVisibleAtInit = ::IsWindowVisible(hWnd) != FALSE;
+        // A dialog that never ends must fail its test, not hang the run.
+        ::SetTimer(hWnd, 1, 10000, &EndStuckDialog);
+        ::PostMessageA(hWnd, s_pLog->nPostAtInit, 0, 0);
+    }
+    if (message == WM_INITDIALOG || message == WM_USER || message == WM_COMMAND)
+        s_pLog->messages.push_back(message == WM_COMMAND ? LOWORD(wParam) : message);
+    if (message == WM_USER)
+        ::EndDialog(hWnd, 7);
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+        ::EndDialog(hWnd, LOWORD(wParam));
+    return message == WM_INITDIALOG || message == WM_USER || message == WM_COMMAND;
+}
+
+INT_PTR RunLoggedDialog(DialogLog& log)
+{
+    return ::DialogBoxParamA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_INVENTORY_DIALOG), NULL,
+                             &LoggingDialogProc, reinterpret_cast<LPARAM>(&log));
+}
+
+TEST(ModalDialog, InitDialogArrivesBeforeTheLoopTakesAPostedMessage)
+{
+    DialogLog log;
+    log.nPostAtInit = WM_USER;
+    EXPECT_EQ(7, RunLoggedDialog(log));
+    EXPECT_EQ(std::vector<UINT>({ WM_INITDIALOG, WM_USER }), log.messages);
+    EXPECT_FALSE(log.bVisibleAtInit);
+}
+
+TEST(ModalDialog, APostedCloseEndsTheDialogAsCancelled)
+{
+    DialogLog log;
+    log.nPostAtInit = WM_CLOSE;
+    EXPECT_EQ(IDCANCEL, RunLoggedDialog(log));
+    EXPECT_EQ(std::vector<UINT>({ WM_INITDIALOG, IDCANCEL }), log.messages);
+}
+
+TEST(ModalDialog, AMissingTemplateFailsWithoutCallingTheProcedure)
+{
+    DialogLog log;
+    EXPECT_EQ(-1, ::DialogBoxParamA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(0x7A5A), NULL, &LoggingDialogProc,
+                                    reinterpret_cast<LPARAM>(&log)));
+    EXPECT_TRUE(log.messages.empty());
+}
+
+} // namespace

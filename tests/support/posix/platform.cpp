@@ -1,0 +1,136 @@
+// Test helpers for POSIX hosts: scratch folders, the program's path, processes through sh, and permission bits.
+#include "test_util.h"
+
+#include <dirent.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tavlen_test {
+
+const char kPathSeparator = '/';
+const char* const kReportLineEnd = "\n";
+const char* const kNullDevice = "/dev/null";
+const char* const kSwitchChars = "-";
+
+namespace {
+
+// Distinct from anything a umask leaves on a new file.
+const mode_t kMarkMode = 0604;
+
+std::vector<std::string> Entries(const std::string& path)
+{
+    std::vector<std::string> names;
+    DIR* pDir = opendir(path.c_str());
+    if (pDir == NULL)
+        return names;
+    while (struct dirent* pEntry = readdir(pDir))
+    {
+        std::string name = pEntry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(pDir);
+    return names;
+}
+
+void RemoveTree(const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode))
+    {
+        chmod(path.c_str(), 0700);
+        for (const std::string& name : Entries(path))
+            RemoveTree(path + "/" + name);
+        rmdir(path.c_str());
+    }
+    else
+        unlink(path.c_str());
+}
+
+} // namespace
+
+TempDir::TempDir()
+{
+    const char* pszBase = getenv("TMPDIR");
+    std::string strTemplate = std::string(pszBase != NULL && *pszBase != 0 ? pszBase : "/tmp") + "/tavlen-test-XXXXXX";
+    if (mkdtemp(&strTemplate[0]) != NULL)
+        m_path = strTemplate;
+}
+
+TempDir::~TempDir()
+{
+    if (!m_path.empty())
+        RemoveTree(m_path);
+}
+
+std::vector<std::string> TempDir::List() const
+{
+    return Entries(m_path);
+}
+
+std::string TavlenExe()
+{
+    return TAVLEN_EXE;
+}
+
+// The command line goes through sh, which splits and unquotes it as a user's shell would.
+DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std::string* pStdout)
+{
+    int fds[2] = { -1, -1 };
+    if (pStdout != NULL && pipe(fds) != 0)
+        return (DWORD)-1;
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        if (!workDir.empty() && chdir(workDir.c_str()) != 0)
+            _exit(127);
+        if (pStdout != NULL)
+        {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+        }
+        execl("/bin/sh", "sh", "-c", commandLine.c_str(), (char*)NULL);
+        _exit(127);
+    }
+    if (pStdout != NULL)
+    {
+        close(fds[1]);
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(fds[0], buf, sizeof(buf))) > 0)
+            pStdout->append(buf, (size_t)n);
+        close(fds[0]);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return (DWORD)-1;
+    return WIFEXITED(status) ? (DWORD)WEXITSTATUS(status) : (DWORD)(128 + WTERMSIG(status));
+}
+
+void MarkFile(const std::string& path)
+{
+    chmod(path.c_str(), kMarkMode);
+}
+
+bool IsMarked(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == kMarkMode;
+}
+
+// Files here have no share modes: an open file can always be replaced.
+void* LockExclusively(const std::string&)
+{
+    return NULL;
+}
+
+void Unlock(void*)
+{
+}
+
+} // namespace tavlen_test
