@@ -18,6 +18,8 @@ using tavlen_test::WString;
 namespace {
 
 const INT_PTR kTimedOut = 0x7105;
+// In this test program's own resources: "0123456789", alone in its block of sixteen.
+const UINT kTenDigits = 0x7A50;
 
 BSTR MakeBstr(const std::string& text)
 {
@@ -98,6 +100,25 @@ TEST(CodePage, Utf8AndUtf16ConvertWithReplacementCharacters)
     EXPECT_STREQ("\xF0\x9F\x98\x80", narrow);
     EXPECT_EQ(0, ::WideCharToMultiByte(CP_UTF8, 0, pair, -1, narrow, 2, NULL, NULL));
     EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, ::GetLastError());
+}
+
+TEST(StringResource, LoadsWholeOrCutToTheBufferAndFailsWhenMissing)
+{
+    HINSTANCE hModule = ::GetModuleHandleA(NULL);
+    char buf[32];
+    EXPECT_EQ(10, ::LoadStringA(hModule, kTenDigits, buf, sizeof(buf)));
+    EXPECT_STREQ("0123456789", buf);
+    EXPECT_EQ(10, ::LoadStringA(hModule, kTenDigits, buf, 11)) << "just fits with its terminator";
+    EXPECT_EQ(9, ::LoadStringA(hModule, kTenDigits, buf, 10)) << "cut off, and still terminated";
+    EXPECT_STREQ("012345678", buf);
+    EXPECT_EQ(0, ::LoadStringA(hModule, kTenDigits, buf, 1));
+    EXPECT_STREQ("", buf);
+
+    EXPECT_EQ(0, ::LoadStringA(hModule, kTenDigits + 1, buf, sizeof(buf))) << "missing from a block that exists";
+    EXPECT_STREQ("", buf);
+    EXPECT_EQ(0, ::LoadStringA(hModule, 0x6F00, buf, sizeof(buf))) << "missing with its whole block";
+    EXPECT_STREQ("", buf);
+    EXPECT_EQ(nullptr, ::FindResourceA(hModule, MAKEINTRESOURCEA(0x6F00 / 16 + 1), RT_STRING));
 }
 
 TEST(FullPathName, AsksForTheSizeItNeedsAndPointsAtTheName)

@@ -15,21 +15,12 @@ using tavlen_test::TempDir;
 
 namespace {
 
-std::string Trim(const std::string& text)
-{
-    const char* const kSpace = " \t\r\n\v\f";
-    size_t first = text.find_first_not_of(kSpace);
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
-}
-
 // What sh and the host's own tools say, trimmed as the collector trims.
 std::string Oracle(const std::string& script)
 {
     std::string out;
     tavlen_test::RunProcess("sh -c '" + script + "'", "", &out);
-    return Trim(out);
+    return tavlen_test::Trim(out);
 }
 
 void WriteTree(const std::string& root, const std::string& path, const std::string& bytes)

@@ -8,15 +8,6 @@
 
 namespace {
 
-std::string Trim(const std::string& text)
-{
-    const char* const kSpace = " \t\r\n\v\f";
-    size_t first = text.find_first_not_of(kSpace);
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
-}
-
 bool IsAscii(const std::string& text)
 {
     for (char ch : text)
@@ -41,8 +32,8 @@ void QueryWmic(const std::string& strClass, const std::string& strProperty, std:
         wide.push_back((WCHAR)((unsigned char)out[i] | ((unsigned char)out[i + 1] << 8)));
     std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::Utf16ToUtf8(wide));
     ASSERT_GE(lines.size(), 2u) << "no instance of " << strClass;
-    ASSERT_EQ(strProperty, Trim(lines[0]));
-    *pValue = Trim(lines[1]);
+    ASSERT_EQ(strProperty, tavlen_test::Trim(lines[0]));
+    *pValue = tavlen_test::Trim(lines[1]);
 }
 
 } // namespace
@@ -85,7 +76,7 @@ TEST(WmicOracle, ReportAgreesWithWmic)
     std::string os = caption + "   " + version;
     if (!servicePack.empty())
         os += "   " + servicePack;
-    expected.push_back(Trim(os));
+    expected.push_back(tavlen_test::Trim(os));
 
     const char* const keys[] = { "model", "number", "serial", "bios", "os" };
     for (int i = 0; i < 5; i++)

@@ -49,6 +49,15 @@ std::vector<std::string> SplitLines(const std::string& text, const std::string& 
     return lines;
 }
 
+std::string Trim(const std::string& text)
+{
+    const char* const kSpace = " \t\r\n\v\f";
+    size_t first = text.find_first_not_of(kSpace);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
 std::string LocalStamp()
 {
     SYSTEMTIME st;

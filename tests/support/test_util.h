@@ -49,6 +49,9 @@ bool IsMarked(const std::string& path);
 void* LockExclusively(const std::string& path);
 void Unlock(void* lock);
 
+// Without the white space at its ends that the collector trims: blanks, tabs, line breaks and form feeds.
+std::string Trim(const std::string& text);
+
 // The local time in the report's timestamp layout; fixed width, so text order is time order.
 std::string LocalStamp();
 // True when the line has exactly the layout "####/##/## ##:##:##".
