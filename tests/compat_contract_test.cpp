@@ -3,6 +3,11 @@
 #include <ole2.h>
 #include <wbemcli.h>
 
+#include <errno.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -119,6 +124,36 @@ TEST(StringResource, LoadsWholeOrCutToTheBufferAndFailsWhenMissing)
     EXPECT_EQ(0, ::LoadStringA(hModule, 0x6F00, buf, sizeof(buf))) << "missing with its whole block";
     EXPECT_STREQ("", buf);
     EXPECT_EQ(nullptr, ::FindResourceA(hModule, MAKEINTRESOURCEA(0x6F00 / 16 + 1), RT_STRING));
+}
+
+TEST(Resource, IsFoundOnlyUnderItsOwnType)
+{
+    HINSTANCE hModule = ::GetModuleHandleA(NULL);
+    const UINT nTenDigitsBlock = kTenDigits / 16 + 1;
+    ASSERT_NE(nullptr, ::FindResourceA(hModule, MAKEINTRESOURCEA(IDD_INVENTORY_DIALOG), RT_DIALOG));
+    ASSERT_NE(nullptr, ::FindResourceA(hModule, MAKEINTRESOURCEA(nTenDigitsBlock), RT_STRING));
+    EXPECT_EQ(nullptr, ::FindResourceA(hModule, MAKEINTRESOURCEA(IDD_INVENTORY_DIALOG), RT_STRING));
+    EXPECT_EQ(nullptr, ::FindResourceA(hModule, MAKEINTRESOURCEA(nTenDigitsBlock), RT_DIALOG));
+
+    // A string whose block has the dialog's number is missing, not read out of the dialog template.
+    char buf[32] = "stale";
+    EXPECT_EQ(0, ::LoadStringA(hModule, (IDD_INVENTORY_DIALOG - 1) * 16, buf, sizeof(buf)));
+    EXPECT_STREQ("", buf);
+}
+
+TEST(CrtOpen, ExclusiveCreationRefusesAnExistingFile)
+{
+    tavlen_test::TempDir dir;
+    std::string path = dir.File("taken.tmp");
+    tavlen_test::WriteFileBytes(path, "kept");
+    errno = 0;
+    int fd = ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+    int nErrno = errno;
+    if (fd >= 0)
+        ::_close(fd);
+    EXPECT_EQ(-1, fd) << "the name is taken";
+    EXPECT_EQ(EEXIST, nErrno);
+    EXPECT_EQ("kept", tavlen_test::ReadFileBytes(path));
 }
 
 TEST(FullPathName, AsksForTheSizeItNeedsAndPointsAtTheName)

@@ -130,8 +130,9 @@ END_MESSAGE_MAP()
 class CSysCloseDlg : public CProbeDlg
 {
 public:
-    explicit CSysCloseDlg(bool bLeaveToDefault) : m_bLeaveToDefault(bLeaveToDefault) {}
-    bool m_bLeaveToDefault;
+    explicit CSysCloseDlg(bool bLeaveToDefault, bool bEnable = true)
+        : m_bLeaveToDefault(bLeaveToDefault), m_bEnable(bEnable) {}
+    bool m_bLeaveToDefault, m_bEnable;
     int m_nSysCloseAt = 0;
 
 protected:
@@ -150,7 +151,8 @@ protected:
     void Initialise() override
     {
         // The template's window starts disabled, and the system ignores system commands to a disabled window.
-        ::EnableWindow(m_hWnd, TRUE);
+        if (m_bEnable)
+            ::EnableWindow(m_hWnd, TRUE);
         // Sent, so that any close it causes is under way before the IDOK below is queued.
         SendMessage(WM_SYSCOMMAND, SC_CLOSE);
         PostMessage(WM_COMMAND, IDOK);
@@ -385,6 +387,15 @@ TEST(MessageMap, SwallowedSysCommandKeepsTheDialogOpen)
     CSysCloseDlg dlg(false);
     EXPECT_EQ(IDOK, RunModal(dlg));
     EXPECT_EQ(2, dlg.m_nSysCloseAt);
+    EXPECT_EQ(0, dlg.m_nCancelAt);
+    EXPECT_EQ(3, dlg.m_nOkAt);
+}
+
+TEST(MessageMap, SysCommandLeftToDefaultIsIgnoredWhileTheDialogIsDisabled)
+{
+    CSysCloseDlg dlg(true, false);
+    EXPECT_EQ(IDOK, RunModal(dlg));
+    EXPECT_EQ(2, dlg.m_nSysCloseAt) << "the handler still sees the command";
     EXPECT_EQ(0, dlg.m_nCancelAt);
     EXPECT_EQ(3, dlg.m_nOkAt);
 }
