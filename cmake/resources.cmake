@@ -13,7 +13,7 @@ function(tavlen_add_resources target rc)
   set(TAVLEN_RES_FILE ${CMAKE_CURRENT_BINARY_DIR}/${target}.res)
   add_custom_command(OUTPUT ${TAVLEN_RES_FILE}
     COMMAND ${TAVLEN_WINDRES} -O res -I ${rc_dir} -I ${PROJECT_SOURCE_DIR}/res ${rc} ${TAVLEN_RES_FILE}
-    DEPENDS ${rc} ${PROJECT_SOURCE_DIR}/res/resource.h
+    DEPENDS ${rc} ${PROJECT_SOURCE_DIR}/res/Tavlen.rc ${PROJECT_SOURCE_DIR}/res/resource.h
     COMMENT "Compiling the resources of ${target}")
   set(blob ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
   configure_file(${PROJECT_SOURCE_DIR}/compat/resources.cpp.in ${blob} @ONLY)

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/utsname.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,7 @@ std::string Oracle(const std::string& script)
 
 void WriteTree(const std::string& root, const std::string& path, const std::string& bytes)
 {
-    for (size_t pos = 1; (pos = path.find('/', pos)) != std::string::npos; ++pos)
-        ::CreateDirectoryA((root + path.substr(0, pos)).c_str(), NULL);
+    std::filesystem::create_directories(std::filesystem::path(root + path).parent_path());
     tavlen_test::WriteFileBytes(root + path, bytes);
 }
 

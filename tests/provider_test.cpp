@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "provider.h"
+#include "test_util.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -23,18 +23,6 @@ namespace {
 class Fixture
 {
 public:
-    Fixture()
-    {
-        char szTemplate[] = "/tmp/provider_test.XXXXXX";
-        EXPECT_NE(mkdtemp(szTemplate), nullptr);
-        m_strRoot = szTemplate;
-    }
-    ~Fixture()
-    {
-        chmod((m_strRoot + kLocked).c_str(), 0644);  // so that a non-root owner can remove it
-        std::filesystem::remove_all(m_strRoot);
-    }
-
     const std::string& Root() const { return m_strRoot; }
 
     void Write(const std::string& strPath, const std::string& text) const
@@ -48,7 +36,8 @@ public:
     static constexpr const char* kLocked = "/sys/class/dmi/id/product_serial";
 
 private:
-    std::string m_strRoot;
+    tavlen_test::TempDir m_dir;
+    std::string m_strRoot = m_dir.path();
 };
 
 const ClassDef* Find(const std::string& strClass)

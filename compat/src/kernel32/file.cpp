@@ -175,10 +175,9 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
         return Fail(errno);
     if (chmod(lpReplacementFileName, st.st_mode & 07777) != 0)
         return Fail(errno);
-    if (chown(lpReplacementFileName, st.st_uid, st.st_gid) != 0)
-    {
-        // Only the owner can be kept, or not: the permission bits are what matter to readers.
-    }
+    // Keeping the owner needs rights this process may not have; the permission bits are what readers rely on.
+    int nOwnerKept = chown(lpReplacementFileName, st.st_uid, st.st_gid);
+    (void)nOwnerKept;
     if (rename(lpReplacementFileName, lpReplacedFileName) != 0)
     {
         SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
