@@ -5,15 +5,19 @@ if(NOT WIN32)
 endif()
 
 function(tavlen_add_resources target rc)
+  # The compiler does not see what a script pulls in: the icon and the program's own script.
+  set(inputs ${rc} ${PROJECT_SOURCE_DIR}/res/Tavlen.rc ${PROJECT_SOURCE_DIR}/res/resource.h
+      ${PROJECT_SOURCE_DIR}/res/Tavlen.ico)
   if(WIN32)
     target_sources(${target} PRIVATE ${rc})
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${inputs}")
     return()
   endif()
   get_filename_component(rc_dir ${rc} DIRECTORY)
   set(TAVLEN_RES_FILE ${CMAKE_CURRENT_BINARY_DIR}/${target}.res)
   add_custom_command(OUTPUT ${TAVLEN_RES_FILE}
     COMMAND ${TAVLEN_WINDRES} -O res -I ${rc_dir} -I ${PROJECT_SOURCE_DIR}/res ${rc} ${TAVLEN_RES_FILE}
-    DEPENDS ${rc} ${PROJECT_SOURCE_DIR}/res/Tavlen.rc ${PROJECT_SOURCE_DIR}/res/resource.h
+    DEPENDS ${inputs}
     COMMENT "Compiling the resources of ${target}")
   set(blob ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
   configure_file(${PROJECT_SOURCE_DIR}/compat/resources.cpp.in ${blob} @ONLY)

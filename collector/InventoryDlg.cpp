@@ -18,6 +18,9 @@ void TrimIfRead(int nResult, CString& value)
 } // namespace
 
 BEGIN_MESSAGE_MAP(CInventoryDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
 
 CInventoryDlg::CInventoryDlg(CWnd* pParent)
@@ -39,6 +42,7 @@ void CInventoryDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CInventoryDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    SetUpChrome();
 
     CWmiClient client;
     if (client.Open())

@@ -21,6 +21,12 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual BOOL OnInitDialog();
 
+    // The window's furniture, added before the run: the system menu's About entry and the icons.
+    void SetUpChrome();
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+
     HICON m_hIcon;
 
 public:

@@ -34,6 +34,7 @@ enum AfxSig
     AfxSig_vv,   // void ()
     AfxSig_vwl,  // void (UINT, LPARAM)
     AfxSig_hv,   // HANDLE ()
+    AfxSig_lwl,  // LRESULT (WPARAM, LPARAM)
 };
 
 struct AFX_MSGMAP_ENTRY
@@ -79,6 +80,7 @@ protected: \
 // Handlers of other signatures pass through AFX_PMSG and are cast back to their own type on dispatch.
 typedef void (CCmdTarget::*AFX_PMSG_VWL)(UINT, LPARAM);
 typedef HCURSOR (CCmdTarget::*AFX_PMSG_HV)();
+typedef LRESULT (CCmdTarget::*AFX_PMSG_LWL)(WPARAM, LPARAM);
 
 template <typename To, typename From>
 inline To AfxCastPmsg(From pfn)
@@ -100,6 +102,59 @@ inline To AfxCastPmsg(From pfn)
 #define ON_WM_QUERYDRAGICON() \
     { WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hv, AfxCastPmsg<AFX_PMSG>(static_cast<AFX_PMSG_HV>( \
       static_cast<HCURSOR (ThisClass::*)()>(&ThisClass::OnQueryDragIcon))) },
+
+// Any message, handled by a member that gets both parameters and gives the message result.
+#define ON_MESSAGE(message, memberFxn) \
+    { (UINT)(message), 0, 0, 0, AfxSig_lwl, AfxCastPmsg<AFX_PMSG>(static_cast<AFX_PMSG_LWL>( \
+      static_cast<LRESULT (ThisClass::*)(WPARAM, LPARAM)>(&memberFxn))) },
+
+// A menu that owns its handle once attached; FromHandle lends a wrapper that never destroys the menu.
+class CMenu
+{
+public:
+    CMenu();
+    virtual ~CMenu();
+
+    static CMenu* FromHandle(HMENU hMenu);
+    BOOL Attach(HMENU hNewMenu);
+    HMENU Detach();
+    BOOL DestroyMenu();
+    HMENU GetSafeHmenu() const { return m_hMenu; }
+
+    BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = NULL);
+
+    HMENU m_hMenu;
+
+private:
+    CMenu(const CMenu&);
+    void operator=(const CMenu&);
+};
+
+class CRect : public RECT
+{
+public:
+    CRect() { left = top = right = bottom = 0; }
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    operator LPRECT() { return this; }
+};
+
+// A device context the object does not create; derived classes obtain and give back their own.
+class CDC
+{
+public:
+    CDC() : m_hDC(NULL) {}
+    virtual ~CDC() {}
+
+    HDC GetSafeHdc() const { return m_hDC; }
+    BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
+
+    HDC m_hDC;
+
+private:
+    CDC(const CDC&);
+    void operator=(const CDC&);
+};
 
 class CCmdTarget
 {
@@ -129,6 +184,11 @@ public:
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+    CMenu* GetSystemMenu(BOOL bRevert) const;
+    HICON SetIcon(HICON hIcon, BOOL bBigIcon);
+    BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+    void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
+
     // Leaves the message being handled to the system's default processing.
     LRESULT Default();
 
@@ -137,6 +197,19 @@ public:
 protected:
     // Set while a message is dispatched; Default() marks it as left to the system.
     BOOL* m_pbDefault;
+};
+
+// Painting of a window for one WM_PAINT: begun on construction, ended on destruction.
+class CPaintDC : public CDC
+{
+public:
+    explicit CPaintDC(CWnd* pWnd);
+    virtual ~CPaintDC();
+
+    PAINTSTRUCT m_ps;
+
+protected:
+    HWND m_hWnd;
 };
 
 class CDialog : public CWnd

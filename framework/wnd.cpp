@@ -49,6 +49,9 @@ BOOL CCmdTarget::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* p
             case AfxSig_hv:
                 *pResult = reinterpret_cast<LRESULT>((this->*AfxCastPmsg<AFX_PMSG_HV>(pEntry->pfn))());
                 break;
+            case AfxSig_lwl:
+                *pResult = (this->*AfxCastPmsg<AFX_PMSG_LWL>(pEntry->pfn))(wParam, lParam);
+                break;
             }
             return TRUE;
         }
@@ -79,11 +82,34 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
 
+CMenu* CWnd::GetSystemMenu(BOOL bRevert) const
+{
+    return CMenu::FromHandle(::GetSystemMenu(m_hWnd, bRevert));
+}
+
+// Gives the icon the window had for that size before.
+HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
+{
+    return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL,
+                                               reinterpret_cast<LPARAM>(hIcon)));
+}
+
 LRESULT CWnd::Default()
 {
     if (m_pbDefault != NULL)
         *m_pbDefault = TRUE;
     return 0;
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd)
+    : m_hWnd(pWnd->m_hWnd)
+{
+    m_hDC = ::BeginPaint(m_hWnd, &m_ps);
+}
+
+CPaintDC::~CPaintDC()
+{
+    ::EndPaint(m_hWnd, &m_ps);
 }
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -104,6 +130,10 @@ INT_PTR CDialog::DoModal()
 {
     HINSTANCE hInst = AfxFindResourceHandle(m_lpszTemplateName, RT_DIALOG);
     HWND hWndParent = m_pParentWnd != NULL ? m_pParentWnd->m_hWnd : NULL;
+    // A dialog without a parent belongs to the application's main window, which it keeps disabled meanwhile.
+    CWinApp* pApp = AfxGetApp();
+    if (m_pParentWnd == NULL && pApp != NULL && pApp->m_pMainWnd != NULL && pApp->m_pMainWnd != this)
+        hWndParent = pApp->m_pMainWnd->m_hWnd;
     return ::DialogBoxParamA(hInst, m_lpszTemplateName, hWndParent, &CDialog::DialogProc,
                              reinterpret_cast<LPARAM>(this));
 }

@@ -8,3 +8,8 @@
 
 // System-menu commands keep their low four bits clear: the system uses them.
 #define IDM_ABOUTBOX            0x0010
+
+// Controls the program never addresses.
+#ifndef IDC_STATIC
+#define IDC_STATIC              (-1)
+#endif

@@ -19,6 +19,7 @@ typedef struct _SYSTEMTIME
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 
 DWORD WINAPI GetLastError();
+DWORD WINAPI GetCurrentThreadId();
 void WINAPI SetLastError(DWORD dwErrCode);
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)

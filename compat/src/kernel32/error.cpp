@@ -1,7 +1,8 @@
-// The thread's last error, and how POSIX errors read as Windows ones.
+// The thread's identity and last error, and how POSIX errors read as Windows ones.
 #include <windows.h>
 
 #include <errno.h>
+#include <unistd.h>
 
 #include "internal.h"
 
@@ -10,6 +11,11 @@ namespace {
 thread_local DWORD t_dwLastError = ERROR_SUCCESS;
 
 } // namespace
+
+DWORD WINAPI GetCurrentThreadId()
+{
+    return (DWORD)gettid();
+}
 
 DWORD WINAPI GetLastError()
 {

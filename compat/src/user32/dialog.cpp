@@ -67,6 +67,7 @@ struct Control
 struct DialogTemplate
 {
     DWORD dwStyle = 0;
+    int cx = 0, cy = 0;  // dialog units
     std::vector<Control> controls;
 };
 
@@ -80,7 +81,9 @@ bool ParseTemplate(const BYTE* p, DWORD cb, DialogTemplate& dlg)
     DWORD dwFirst = in.Dword(), dwSecond = in.Dword();
     dlg.dwStyle = bEx ? dwSecond : dwFirst;
     WORD nItems = in.Word();
-    in.Skip(8);  // position and size
+    in.Skip(4);  // position
+    dlg.cx = (short)in.Word();
+    dlg.cy = (short)in.Word();
     in.SkipNameOrOrdinal();  // menu
     in.SkipNameOrOrdinal();  // class
     in.SkipText();           // caption
@@ -108,7 +111,11 @@ bool ParseTemplate(const BYTE* p, DWORD cb, DialogTemplate& dlg)
 HWND CreateDialogWindow(const DialogTemplate& dlg, HWND hWndParent, DLGPROC pfnDlgProc)
 {
     HWND hWnd = compat_user::Create(hWndParent, dlg.dwStyle & ~(DWORD)WS_VISIBLE, 0);
-    compat_user::Find(hWnd)->pfnDlgProc = pfnDlgProc;
+    compat_user::Window* pWnd = compat_user::Find(hWnd);
+    pWnd->pfnDlgProc = pfnDlgProc;
+    // Dialog units as with a font of 8 by 16 pixels: a quarter of its width, an eighth of its height.
+    pWnd->cx = dlg.cx * 2;
+    pWnd->cy = dlg.cy * 2;
     for (const Control& control : dlg.controls)
         compat_user::Create(hWnd, control.dwStyle, control.nId);
     return hWnd;
@@ -121,7 +128,7 @@ void RunModalLoop(HWND hWnd)
     for (compat_user::Window* pWnd; (pWnd = compat_user::Find(hWnd)) != NULL && !pWnd->bEnded;)
     {
         if (compat_user::QueueEmpty())
-            pWnd->bVisible = true;
+            pWnd->dwStyle |= WS_VISIBLE;
         if (!compat_user::NextMessage(msg))
         {
             // Nothing is queued and no timer can fire: a headless dialog would wait for ever.
@@ -154,7 +161,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     SendMessageA(hWnd, WM_INITDIALOG, 0, dwInitParam);
     compat_user::Window* pWnd = compat_user::Find(hWnd);
     if (pWnd != NULL && !pWnd->bEnded && (dlg.dwStyle & WS_VISIBLE))
-        pWnd->bVisible = true;
+        pWnd->dwStyle |= WS_VISIBLE;
     RunModalLoop(hWnd);
 
     pWnd = compat_user::Find(hWnd);
@@ -175,6 +182,6 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)
     }
     pWnd->bEnded = true;
     pWnd->nResult = nResult;
-    pWnd->bVisible = false;
+    pWnd->dwStyle &= ~(DWORD)WS_VISIBLE;
     return TRUE;
 }

@@ -92,9 +92,9 @@ HWND Create(HWND hParent, DWORD dwStyle, int nId)
     pWnd->hParent = hParent;
     pWnd->dwStyle = dwStyle;
     pWnd->nId = nId;
-    pWnd->bVisible = (dwStyle & WS_VISIBLE) != 0;
     g_windows[hWnd] = std::move(pWnd);
-    if (Window* pParent = Find(hParent))
+    Window* pParent = Find(hParent);
+    if (pParent != NULL && (dwStyle & WS_CHILD))
         pParent->children.push_back(hWnd);
     return hWnd;
 }
@@ -104,13 +104,15 @@ void Destroy(HWND hWnd)
     Window* pWnd = Find(hWnd);
     if (pWnd == NULL)
         return;
-    pWnd->bVisible = false;
+    pWnd->dwStyle &= ~(DWORD)WS_VISIBLE;
     SendMessageA(hWnd, WM_DESTROY, 0, 0);
     SendMessageA(hWnd, WM_NCDESTROY, 0, 0);
     pWnd = Find(hWnd);
     std::vector<HWND> children = pWnd != NULL ? pWnd->children : std::vector<HWND>();
     for (HWND hChild : children)
         g_windows.erase(hChild);
+    if (pWnd != NULL)
+        DestroySystemMenu(*pWnd);
     g_windows.erase(hWnd);
     for (size_t i = g_timers.size(); i-- > 0;)
         if (g_timers[i].hWnd == hWnd)
@@ -120,6 +122,14 @@ void Destroy(HWND hWnd)
 bool QueueEmpty()
 {
     return g_queue.empty();
+}
+
+std::vector<HWND> AllWindows()
+{
+    std::vector<HWND> windows;
+    for (auto& entry : g_windows)
+        windows.push_back(entry.first);
+    return windows;
 }
 
 bool NextMessage(MSG& msg)
@@ -164,7 +174,7 @@ BOOL WINAPI IsWindow(HWND hWnd)
 BOOL WINAPI IsWindowVisible(HWND hWnd)
 {
     Window* pWnd = Find(hWnd);
-    return pWnd != NULL && pWnd->bVisible;
+    return pWnd != NULL && (pWnd->dwStyle & WS_VISIBLE);
 }
 
 BOOL WINAPI IsWindowEnabled(HWND hWnd)
@@ -184,6 +194,48 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
     return bWasDisabled;
 }
 
+BOOL WINAPI IsIconic(HWND hWnd)
+{
+    Window* pWnd = Find(hWnd);
+    return pWnd != NULL && (pWnd->dwStyle & WS_MINIMIZE);
+}
+
+// Whether the window was visible before.
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
+{
+    Window* pWnd = FindOrFail(hWnd);
+    if (pWnd == NULL)
+        return FALSE;
+    BOOL bWasVisible = (pWnd->dwStyle & WS_VISIBLE) != 0;
+    if (nCmdShow == SW_MINIMIZE)
+        pWnd->dwStyle |= WS_MINIMIZE;
+    else if (nCmdShow == SW_RESTORE || nCmdShow == SW_SHOWNORMAL)
+        pWnd->dwStyle &= ~(DWORD)WS_MINIMIZE;
+    pWnd->dwStyle = nCmdShow != SW_HIDE ? pWnd->dwStyle | WS_VISIBLE : pWnd->dwStyle & ~(DWORD)WS_VISIBLE;
+    return bWasVisible;
+}
+
+// Only the owner of a window is known here.
+HWND WINAPI GetWindow(HWND hWnd, UINT uCmd)
+{
+    Window* pWnd = FindOrFail(hWnd);
+    if (pWnd == NULL || uCmd != GW_OWNER || (pWnd->dwStyle & WS_CHILD))
+        return NULL;
+    return pWnd->hParent;
+}
+
+// There is one thread with windows: every window that is not a child.
+BOOL WINAPI EnumThreadWindows(DWORD, WNDENUMPROC lpfn, LPARAM lParam)
+{
+    for (HWND hWnd : compat_user::AllWindows())
+    {
+        Window* pWnd = Find(hWnd);
+        if (pWnd != NULL && !(pWnd->dwStyle & WS_CHILD) && !lpfn(hWnd, lParam))
+            return FALSE;
+    }
+    return TRUE;
+}
+
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
 {
     Window* pWnd = FindOrFail(hDlg);
@@ -200,6 +252,8 @@ namespace {
 
 LONG_PTR* DialogSlot(Window& wnd, int nIndex)
 {
+    if (nIndex == GWL_STYLE)
+        return NULL;
     if (wnd.pfnDlgProc == NULL)
         return NULL;
     if (nIndex == (int)DWLP_MSGRESULT)
@@ -214,6 +268,8 @@ LONG_PTR* DialogSlot(Window& wnd, int nIndex)
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
 {
     Window* pWnd = FindOrFail(hWnd);
+    if (pWnd != NULL && nIndex == GWL_STYLE)
+        return (LONG_PTR)pWnd->dwStyle;
     LONG_PTR* pSlot = pWnd != NULL ? DialogSlot(*pWnd, nIndex) : NULL;
     if (pWnd != NULL && pSlot == NULL)
         SetLastError(ERROR_INVALID_INDEX);
@@ -223,6 +279,12 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
 {
     Window* pWnd = FindOrFail(hWnd);
+    if (pWnd != NULL && nIndex == GWL_STYLE)
+    {
+        DWORD dwOld = pWnd->dwStyle;
+        pWnd->dwStyle = (DWORD)dwNewLong;
+        return (LONG_PTR)dwOld;
+    }
     LONG_PTR* pSlot = pWnd != NULL ? DialogSlot(*pWnd, nIndex) : NULL;
     if (pSlot == NULL)
     {
@@ -253,11 +315,63 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hWnd, Msg, wParam, lParam);
 }
 
+namespace {
+
 // A disabled window takes no system command, as in Windows; Close asks the window to close.
-LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM)
+void DefaultSysCommand(HWND hWnd, WPARAM wParam)
 {
-    if (Msg == WM_SYSCOMMAND && IsWindowEnabled(hWnd) && (wParam & 0xFFF0) == SC_CLOSE)
+    if (!IsWindowEnabled(hWnd))
+        return;
+    switch (wParam & 0xFFF0)
+    {
+    case SC_CLOSE:
         SendMessageA(hWnd, WM_CLOSE, 0, 0);
+        break;
+    case SC_MINIMIZE:
+        ShowWindow(hWnd, SW_MINIMIZE);
+        break;
+    case SC_RESTORE:
+        ShowWindow(hWnd, SW_RESTORE);
+        break;
+    }
+}
+
+// The previous icon of that size; ICON_SMALL2 asks for the small icon.
+LRESULT SwapIcon(Window& wnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    HICON& hSlot = wParam == ICON_BIG ? wnd.hIconBig : wnd.hIconSmall;
+    HICON hOld = hSlot;
+    if (Msg == WM_SETICON && wParam != ICON_SMALL2)
+        hSlot = reinterpret_cast<HICON>(lParam);
+    return reinterpret_cast<LRESULT>(hOld);
+}
+
+} // namespace
+
+LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    Window* pWnd = FindOrFail(hWnd);
+    if (pWnd == NULL)
+        return 0;
+    switch (Msg)
+    {
+    case WM_SYSCOMMAND:
+        DefaultSysCommand(hWnd, wParam);
+        return 0;
+    case WM_SETICON:
+    case WM_GETICON:
+        return SwapIcon(*pWnd, Msg, wParam, lParam);
+    case WM_PAINT:
+    {
+        // Nothing is drawn, but the window no longer needs painting.
+        PAINTSTRUCT ps;
+        BeginPaint(hWnd, &ps);
+        EndPaint(hWnd, &ps);
+        return 0;
+    }
+    case WM_ICONERASEBKGND:
+        return 1;
+    }
     return 0;
 }
 

@@ -1,0 +1,19 @@
+// The About box, opened from the collector dialog's system menu.
+#pragma once
+
+#include "afxwin.h"
+#include "resource.h"
+
+class CAboutDlg : public CDialog
+{
+public:
+    CAboutDlg();
+    virtual ~CAboutDlg();
+
+    enum { IDD = IDD_ABOUTBOX };
+
+protected:
+    DECLARE_MESSAGE_MAP()
+
+    virtual void DoDataExchange(CDataExchange* pDX);
+};
