@@ -5,15 +5,17 @@ if(NOT WIN32)
 endif()
 
 function(tavlen_add_resources target rc)
-  # The compiler does not see what a script pulls in: the icon and the program's own script.
+  # The compiler does not see what a script pulls in: icons, and the program's own script.
+  get_filename_component(rc_dir ${rc} DIRECTORY)
+  file(GLOB icons ${rc_dir}/*.ico)
   set(inputs ${rc} ${PROJECT_SOURCE_DIR}/res/Tavlen.rc ${PROJECT_SOURCE_DIR}/res/resource.h
-      ${PROJECT_SOURCE_DIR}/res/Tavlen.ico)
+      ${PROJECT_SOURCE_DIR}/res/Tavlen.ico ${icons})
   if(WIN32)
     target_sources(${target} PRIVATE ${rc})
+    target_include_directories(${target} PRIVATE $<$<COMPILE_LANGUAGE:RC>:${rc_dir}>)
     set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${inputs}")
     return()
   endif()
-  get_filename_component(rc_dir ${rc} DIRECTORY)
   set(TAVLEN_RES_FILE ${CMAKE_CURRENT_BINARY_DIR}/${target}.res)
   add_custom_command(OUTPUT ${TAVLEN_RES_FILE}
     COMMAND ${TAVLEN_WINDRES} -O res -I ${rc_dir} -I ${PROJECT_SOURCE_DIR}/res ${rc} ${TAVLEN_RES_FILE}

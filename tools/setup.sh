@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tavlen needs on Debian 12, and only what is not there yet.
-# Usage: setup.sh [native|all]; native is enough for the Linux program, all adds Wine for the Windows one.
+# Usage: setup.sh [native|all|shots]; native is enough for the Linux program, all adds Wine for the Windows one,
+# and shots adds what tools/screenshots.sh needs to draw the dialogs in Japanese and capture them.
 set -euo pipefail
 profile=${1:-all}
 
@@ -9,8 +10,12 @@ packages=(
     cmake make g++ googletest
     binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
 )
-if [ "$profile" = all ]; then
-    packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth)
+if [ "$profile" = all ] || [ "$profile" = shots ]; then
+    packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth python3-pefile)
+fi
+# The dialogs' Japanese texts need a Japanese code page, so a Japanese locale, and a font that has them.
+if [ "$profile" = shots ]; then
+    packages+=(locales fontconfig fonts-ipafont-gothic imagemagick x11-utils)
 fi
 
 missing=()
@@ -25,7 +30,7 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 # wine32 is a 32-bit package: apt knows it only once the architecture is added.
-if [ "$profile" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$profile" != native ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq

@@ -32,6 +32,8 @@
 #define WM_VKEYTOITEM 0x002E
 #define WM_CHARTOITEM 0x002F
 #define WM_USER 0x0400
+#define WM_APP 0x8000
+#define WM_NCCALCSIZE 0x0083
 
 #define SC_SIZE 0xF000
 #define SC_MOVE 0xF010

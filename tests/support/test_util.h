@@ -66,6 +66,11 @@ DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std
 // Wine stands in for Windows here; a few of its behaviours differ and tests say where.
 bool IsWine();
 
+// The part of a drawn icon's square that lies inside the window's client area, found by what painting left
+// behind: the tests draw only their solid magenta icon, so on a screen its pixels show where it went.
+// Empty when that icon was not drawn there since the window was last painted.
+RECT FindDrawnIcon(HWND hWnd, HICON hIcon);
+
 // UTF-16 text of the system's 16-bit WCHAR, written without wide literals so the same tests build everywhere.
 typedef std::basic_string<WCHAR> WString;
 std::string Utf16ToUtf8(const WString& text);

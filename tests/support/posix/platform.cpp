@@ -1,11 +1,15 @@
 // Test helpers for POSIX hosts: scratch folders, the program's path, processes through sh, and permission bits.
 #include "test_util.h"
 
+#include "compat/user_probe.h"
+
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace tavlen_test {
 
@@ -131,6 +135,26 @@ void* LockExclusively(const std::string&)
 
 void Unlock(void*)
 {
+}
+
+} // namespace tavlen_test
+
+namespace tavlen_test {
+
+// The stand-in keeps no pixels, but remembers which icon was drawn where.
+RECT FindDrawnIcon(HWND hWnd, HICON hIcon)
+{
+    RECT client, found = { 0, 0, 0, 0 };
+    HICON hDrawn;
+    POINT at;
+    if (!compat_user_take_drawn_icon(hWnd, &hDrawn, &at) || hDrawn != hIcon || !::GetClientRect(hWnd, &client))
+        return found;
+    LONG right = std::min<LONG>(at.x + ::GetSystemMetrics(SM_CXICON), client.right);
+    LONG bottom = std::min<LONG>(at.y + ::GetSystemMetrics(SM_CYICON), client.bottom);
+    LONG left = std::max<LONG>(at.x, 0), top = std::max<LONG>(at.y, 0);
+    if (left < right && top < bottom)
+        found = RECT{ left, top, right, bottom };
+    return found;
 }
 
 } // namespace tavlen_test

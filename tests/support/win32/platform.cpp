@@ -157,3 +157,24 @@ void Unlock(void* lock)
 }
 
 } // namespace tavlen_test
+
+namespace tavlen_test {
+
+RECT FindDrawnIcon(HWND hWnd, HICON)
+{
+    RECT client, found = { 0, 0, 0, 0 };
+    ::GetClientRect(hWnd, &client);
+    HDC hDC = ::GetDC(hWnd);
+    for (int y = 0; y < client.bottom; y++)
+        for (int x = 0; x < client.right; x++)
+        {
+            if (::GetPixel(hDC, x, y) != RGB(255, 0, 255))
+                continue;
+            RECT pixel = { x, y, x + 1, y + 1 };
+            ::UnionRect(&found, &found, &pixel);
+        }
+    ::ReleaseDC(hWnd, hDC);
+    return found;
+}
+
+} // namespace tavlen_test
