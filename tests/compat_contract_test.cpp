@@ -354,4 +354,65 @@ TEST(ModalDialog, AMissingTemplateFailsWithoutCallingTheProcedure)
     EXPECT_TRUE(log.messages.empty());
 }
 
+TEST(Menu, ItemsReadBackByCommandAndPositionAndTextCutToTheBuffer)
+{
+    HMENU hMenu = ::CreatePopupMenu();
+    ASSERT_NE(nullptr, hMenu);
+    EXPECT_EQ(0, ::GetMenuItemCount(hMenu));
+    ASSERT_TRUE(::AppendMenuA(hMenu, MF_STRING, 0x10, "&About..."));
+    ASSERT_TRUE(::AppendMenuA(hMenu, MF_SEPARATOR, 0, NULL));
+    EXPECT_EQ(2, ::GetMenuItemCount(hMenu));
+    EXPECT_EQ(0x10u, ::GetMenuItemID(hMenu, 0));
+    EXPECT_EQ(UINT(-1), ::GetMenuItemID(hMenu, 2));
+    EXPECT_TRUE(::GetMenuState(hMenu, 1, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(0u, ::GetMenuState(hMenu, 0x10, MF_BYCOMMAND) & MF_SEPARATOR);
+    EXPECT_EQ(UINT(-1), ::GetMenuState(hMenu, 0x20, MF_BYCOMMAND));
+
+    char szText[16];
+    EXPECT_EQ(9, ::GetMenuStringA(hMenu, 0x10, szText, sizeof(szText), MF_BYCOMMAND));
+    EXPECT_STREQ("&About...", szText);
+    EXPECT_EQ(9, ::GetMenuStringA(hMenu, 0x10, NULL, 0, MF_BYCOMMAND)) << "without a buffer, the length";
+    EXPECT_EQ(3, ::GetMenuStringA(hMenu, 0, szText, 4, MF_BYPOSITION)) << "cut to the buffer";
+    EXPECT_EQ(0, ::GetMenuStringA(hMenu, 0x20, szText, sizeof(szText), MF_BYCOMMAND));
+
+    EXPECT_TRUE(::DestroyMenu(hMenu));
+    EXPECT_FALSE(::IsMenu(hMenu));
+    EXPECT_EQ(-1, ::GetMenuItemCount(hMenu));
+    EXPECT_FALSE(::AppendMenuA(hMenu, MF_STRING, 0x10, "x"));
+}
+
+// Checks a window's system menu and icons from inside its dialog, where the window exists.
+INT_PTR CALLBACK SystemMenuDialogProc(HWND hWnd, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    HMENU hMenu = ::GetSystemMenu(hWnd, FALSE);
+    EXPECT_NE(nullptr, hMenu);
+    EXPECT_EQ(hMenu, ::GetSystemMenu(hWnd, FALSE)) << "the window keeps its copy";
+    int nItems = ::GetMenuItemCount(hMenu);
+    EXPECT_NE(UINT(-1), ::GetMenuState(hMenu, SC_CLOSE, MF_BYCOMMAND));
+    ::AppendMenuA(hMenu, MF_STRING, 0x10, "&About...");
+    EXPECT_EQ(nItems + 1, ::GetMenuItemCount(::GetSystemMenu(hWnd, FALSE)));
+    EXPECT_EQ(nullptr, ::GetSystemMenu(hWnd, TRUE)) << "reverting gives no menu";
+    EXPECT_EQ(nItems, ::GetMenuItemCount(::GetSystemMenu(hWnd, FALSE)));
+
+    HICON hIcon = ::LoadIconA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    EXPECT_NE(nullptr, hIcon);
+    EXPECT_EQ(0, ::SendMessageA(hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hIcon)));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(hIcon), ::SendMessageA(hWnd, WM_SETICON, ICON_BIG, 0)) << "the old one";
+    EXPECT_EQ(0, ::SendMessageA(hWnd, WM_GETICON, ICON_BIG, 0));
+
+    EXPECT_FALSE(::IsIconic(hWnd));
+    ::ShowWindow(hWnd, SW_MINIMIZE);
+    EXPECT_TRUE(::IsIconic(hWnd));
+    ::EndDialog(hWnd, IDOK);
+    return TRUE;
+}
+
+TEST(SystemMenu, EachWindowHasItsOwnCopyUntilRevertedAndKeepsItsIcons)
+{
+    EXPECT_EQ(IDOK, ::DialogBoxParamA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_INVENTORY_DIALOG), NULL,
+                                      &SystemMenuDialogProc, 0));
+}
+
 } // namespace

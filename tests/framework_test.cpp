@@ -400,6 +400,34 @@ TEST(MessageMap, SysCommandLeftToDefaultIsIgnoredWhileTheDialogIsDisabled)
     EXPECT_EQ(3, dlg.m_nOkAt);
 }
 
+TEST(Menu, AnOwnedMenuIsDestroyedWithItsObjectAndABorrowedOneIsNot)
+{
+    HMENU hOwned = ::CreatePopupMenu();
+    {
+        CMenu menu;
+        ASSERT_TRUE(menu.Attach(hOwned));
+        EXPECT_FALSE(menu.Attach(::CreatePopupMenu())) << "one menu per object";
+        EXPECT_TRUE(menu.AppendMenu(MF_STRING, 0x10, "&About"));
+        EXPECT_EQ(1, ::GetMenuItemCount(hOwned));
+    }
+    EXPECT_FALSE(::IsMenu(hOwned));
+
+    HMENU hBorrowed = ::CreatePopupMenu();
+    CMenu* pMenu = CMenu::FromHandle(hBorrowed);
+    ASSERT_NE(nullptr, pMenu);
+    EXPECT_EQ(pMenu, CMenu::FromHandle(hBorrowed)) << "one wrapper per handle";
+    EXPECT_EQ(hBorrowed, pMenu->GetSafeHmenu());
+    EXPECT_TRUE(pMenu->AppendMenu(MF_SEPARATOR));
+    EXPECT_EQ(nullptr, CMenu::FromHandle(NULL));
+
+    CMenu detached;
+    detached.Attach(hBorrowed);
+    EXPECT_EQ(hBorrowed, detached.Detach());
+    EXPECT_TRUE(::IsMenu(hBorrowed)) << "a detached menu outlives its object";
+    EXPECT_EQ(1, ::GetMenuItemCount(hBorrowed));
+    ::DestroyMenu(hBorrowed);
+}
+
 TEST(Framework, NoApplicationAndResourcesInTheModule)
 {
     EXPECT_EQ(nullptr, AfxGetApp());
