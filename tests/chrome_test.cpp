@@ -17,16 +17,9 @@ namespace {
 CWinApp theTestApp;
 
 const UINT WM_RUN_SCENARIO = WM_APP + 1;
-const UINT_PTR kWatchdogTimer = 1, kAboutWatchTimer = 2;
-// Nothing here ends a dialog with this on its own: it means the watchdog had to stop it.
-const INT_PTR kTimedOut = 0x7105;
+const UINT_PTR kAboutWatchTimer = 2;  // timer 1 is the watchdog's
 // The solid magenta icon of this test program's own resources.
 const UINT kSolidIconId = 0x7A60;
-
-void CALLBACK EndStuckDialog(HWND hWnd, UINT, UINT_PTR, DWORD)
-{
-    ::EndDialog(hWnd, kTimedOut);
-}
 
 // Each system command of the scenarios below is sent while the collector dialog is running, enabled.
 class CChromeDlg : public CInventoryDlg
@@ -53,7 +46,7 @@ protected:
     {
         CDialog::OnInitDialog();
         SetUpChrome();
-        ::SetTimer(m_hWnd, kWatchdogTimer, 10000, &EndStuckDialog);
+        tavlen_test::StartWatchdog(m_hWnd);
         ::EnableWindow(m_hWnd, TRUE);
         PostMessage(WM_RUN_SCENARIO);
         return TRUE;

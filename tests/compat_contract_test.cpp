@@ -22,7 +22,6 @@ using tavlen_test::WString;
 
 namespace {
 
-const INT_PTR kTimedOut = 0x7105;
 // In this test program's own resources: "0123456789", alone in its block of sixteen.
 const UINT kTenDigits = 0x7A50;
 
@@ -290,11 +289,6 @@ TEST_F(WbemContract, GetOfAMissingPropertyFailsAndOfAKnownOneGivesTextOrNull)
     pObject->Release();
 }
 
-void CALLBACK EndStuckDialog(HWND hWnd, UINT, UINT_PTR, DWORD)
-{
-    ::EndDialog(hWnd, kTimedOut);
-}
-
 // A dialog procedure that writes down, in order, what reached it.
 struct DialogLog
 {
@@ -310,8 +304,7 @@ INT_PTR CALLBACK LoggingDialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARA
     {
         s_pLog = reinterpret_cast<DialogLog*>(lParam);
         s_pLog->bVisibleAtInit = ::IsWindowVisible(hWnd) != FALSE;
-        // A dialog that never ends must fail its test, not hang the run.
-        ::SetTimer(hWnd, 1, 10000, &EndStuckDialog);
+        tavlen_test::StartWatchdog(hWnd);
         ::PostMessageA(hWnd, s_pLog->nPostAtInit, 0, 0);
     }
     if (message == WM_INITDIALOG || message == WM_USER || message == WM_COMMAND)

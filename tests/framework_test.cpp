@@ -16,13 +16,6 @@ using tavlen_test::WString;
 
 // Far from any identifier the program's resources use.
 const UINT kMissingStringId = 0x7A5A;
-// No dialog here ends with this on its own: it means the watchdog had to stop it.
-const INT_PTR kTimedOut = 0x7105;
-
-void CALLBACK EndStuckDialog(HWND hWnd, UINT, UINT_PTR, DWORD)
-{
-    ::EndDialog(hWnd, kTimedOut);
-}
 
 // A dialog on the program's own template that records, in order, what happened to it.
 class CProbeDlg : public CDialog
@@ -44,8 +37,7 @@ protected:
         m_hWndAtInit = ::IsWindow(m_hWnd) ? m_hWnd : NULL;
         m_bButtonsAtInit = ::GetDlgItem(m_hWnd, IDOK) != NULL && ::GetDlgItem(m_hWnd, IDCANCEL) != NULL;
         m_bVisibleAtInit = ::IsWindowVisible(m_hWnd) != FALSE;
-        // A dialog that never ends must fail its test, not hang the run.
-        ::SetTimer(m_hWnd, 1, 10000, &EndStuckDialog);
+        tavlen_test::StartWatchdog(m_hWnd);
         Initialise();
         return TRUE;
     }

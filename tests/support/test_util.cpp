@@ -108,4 +108,18 @@ WString Utf8ToUtf16(const std::string& text)
     return out;
 }
 
+namespace {
+
+void CALLBACK EndStuckDialog(HWND hWnd, UINT, UINT_PTR, DWORD)
+{
+    ::EndDialog(hWnd, kTimedOut);
+}
+
+} // namespace
+
+void StartWatchdog(HWND hDlg)
+{
+    ::SetTimer(hDlg, 1, 10000, &EndStuckDialog);
+}
+
 } // namespace tavlen_test

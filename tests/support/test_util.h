@@ -63,6 +63,11 @@ std::string TavlenExe();
 // Runs a command line to its end in the given folder; its standard output is returned when asked for.
 DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std::string* pStdout = NULL);
 
+// A dialog that never ends must fail its test, not hang the run: the watchdog ends it after ten seconds with a
+// result no dialog gives on its own. It takes timer 1 of the dialog.
+const INT_PTR kTimedOut = 0x7105;
+void StartWatchdog(HWND hDlg);
+
 // Wine stands in for Windows here; a few of its behaviours differ and tests say where.
 bool IsWine();
 
