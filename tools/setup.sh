@@ -18,20 +18,29 @@ if [ "$profile" = shots ]; then
     packages+=(locales fontconfig fonts-ipafont-gothic imagemagick x11-utils)
 fi
 
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-# wine32 is a 32-bit package: apt knows it only once the architecture is added.
-if [ "$profile" != native ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+
+# Installs those of the packages that are not there yet.
+install_missing() {
+    local missing=() package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    # wine32 is a 32-bit package: apt knows it only once the architecture is added.
+    if [ "$profile" != native ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+install_missing "${packages[@]}"
+# Some hosts run 64-bit code only: there the Windows suite runs as a 64-bit build, under 64-bit Wine.
+if [ "$profile" != native ] && ! bash "$(dirname "$0")/runs-32bit.sh"; then
+    install_missing wine64 g++-mingw-w64-x86-64-posix
 fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
