@@ -124,14 +124,6 @@ bool QueueEmpty()
     return g_queue.empty();
 }
 
-std::vector<HWND> AllWindows()
-{
-    std::vector<HWND> windows;
-    for (auto& entry : g_windows)
-        windows.push_back(entry.first);
-    return windows;
-}
-
 bool NextMessage(MSG& msg)
 {
     while (!g_queue.empty())
@@ -211,7 +203,10 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
         pWnd->dwStyle |= WS_MINIMIZE;
     else if (nCmdShow == SW_RESTORE || nCmdShow == SW_SHOWNORMAL)
         pWnd->dwStyle &= ~(DWORD)WS_MINIMIZE;
-    pWnd->dwStyle = nCmdShow != SW_HIDE ? pWnd->dwStyle | WS_VISIBLE : pWnd->dwStyle & ~(DWORD)WS_VISIBLE;
+    if (nCmdShow == SW_HIDE)
+        pWnd->dwStyle &= ~(DWORD)WS_VISIBLE;
+    else
+        pWnd->dwStyle |= WS_VISIBLE;
     return bWasVisible;
 }
 
@@ -224,10 +219,14 @@ HWND WINAPI GetWindow(HWND hWnd, UINT uCmd)
     return pWnd->hParent;
 }
 
-// There is one thread with windows: every window that is not a child.
+// There is one thread with windows: every window that is not a child. The callback may destroy windows, so
+// it walks a copy of the list.
 BOOL WINAPI EnumThreadWindows(DWORD, WNDENUMPROC lpfn, LPARAM lParam)
 {
-    for (HWND hWnd : compat_user::AllWindows())
+    std::vector<HWND> windows;
+    for (auto& entry : compat_user::g_windows)
+        windows.push_back(entry.first);
+    for (HWND hWnd : windows)
     {
         Window* pWnd = Find(hWnd);
         if (pWnd != NULL && !(pWnd->dwStyle & WS_CHILD) && !lpfn(hWnd, lParam))
@@ -252,8 +251,6 @@ namespace {
 
 LONG_PTR* DialogSlot(Window& wnd, int nIndex)
 {
-    if (nIndex == GWL_STYLE)
-        return NULL;
     if (wnd.pfnDlgProc == NULL)
         return NULL;
     if (nIndex == (int)DWLP_MSGRESULT)

@@ -36,9 +36,6 @@ void Destroy(HWND hWnd);
 
 bool QueueEmpty();
 
-// Every window, in the order they were made.
-std::vector<HWND> AllWindows();
-
 // The window's own copy of the system menu, made on first use; destroyed with the window.
 HMENU SystemMenu(Window& wnd);
 void DestroySystemMenu(Window& wnd);
