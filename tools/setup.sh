@@ -11,7 +11,9 @@ packages=(
     binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
 )
 if [ "$profile" = all ] || [ "$profile" = shots ]; then
-    packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth python3-pefile)
+    # wine64 and the 64-bit compilers serve hosts that cannot run 32-bit code, and the 64-bit Tavlen.exe.
+    packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth python3-pefile
+               wine64 g++-mingw-w64-x86-64-posix)
 fi
 # The dialogs' Japanese texts need a Japanese code page, so a Japanese locale, and a font that has them.
 if [ "$profile" = shots ]; then
@@ -40,7 +42,3 @@ install_missing() {
 }
 
 install_missing "${packages[@]}"
-# Some hosts run 64-bit code only: there the Windows suite runs as a 64-bit build, under 64-bit Wine.
-if [ "$profile" != native ] && ! bash "$(dirname "$0")/runs-32bit.sh"; then
-    install_missing wine64 g++-mingw-w64-x86-64-posix
-fi
