@@ -67,12 +67,23 @@ int CInventoryDlg::WriteReport()
 
     SYSTEMTIME st;
     ::GetLocalTime(&st);
-    CString strReport = FormatReportTime(st);
-    strReport += FormatReportLine("model", m_strModel);
-    strReport += FormatReportLine("number", m_strNumber);
-    strReport += FormatReportLine("serial", m_strSerial);
-    strReport += FormatReportLine("bios", m_strBios);
-    strReport += FormatReportLine("os", m_strOs);
+    // A line that found no memory is empty: such a report would be torn, so none is written.
+    const CString strLines[] = {
+        FormatReportTime(st),
+        FormatReportLine("model", m_strModel),
+        FormatReportLine("number", m_strNumber),
+        FormatReportLine("serial", m_strSerial),
+        FormatReportLine("bios", m_strBios),
+        FormatReportLine("os", m_strOs),
+    };
+    CString strReport;
+    for (const CString& strLine : strLines)
+    {
+        int nLength = strReport.GetLength();
+        strReport += strLine;
+        if (strLine.IsEmpty() || strReport.GetLength() != nLength + strLine.GetLength())
+            return 0;
+    }
 
     WriteReportFile(m_strReportPath, strReport);
     return 0;

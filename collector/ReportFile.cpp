@@ -6,6 +6,7 @@
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 
 namespace {
@@ -137,6 +138,9 @@ CString FormatReportLine(LPCSTR pszKey, const CString& strValue)
     strOneLine.Replace('\n', ' ');
     CString strLine;
     strLine.Format("%s=%s\n", pszKey, (LPCSTR)strOneLine);
+    // Memory that ran out shows as text that went missing; the line is then empty, as no whole line is.
+    if (strLine.GetLength() != (int)strlen(pszKey) + strValue.GetLength() + 2)
+        return CString();
     return strLine;
 }
 

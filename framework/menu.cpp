@@ -1,35 +1,20 @@
 // Menus: an owning wrapper, and the borrowed wrappers handed out for menus the system owns.
 #include "afxwin.h"
 
-#include <map>
-#include <memory>
+#include <new>
+#include <stdlib.h>
 
 namespace {
 
-// Borrowed wrappers live as long as the process and let go of their menus before they are deleted.
-class CBorrowedMenus
+// A borrowed wrapper lives as long as the process, as callers may keep what FromHandle gave them, and is never
+// destroyed, so it never destroys its menu. It is found by the menu it holds now.
+struct AFX_BORROWED_MENU
 {
-public:
-    ~CBorrowedMenus()
-    {
-        for (auto& entry : m_menus)
-            entry.second->Detach();
-    }
-
-    CMenu* Lend(HMENU hMenu)
-    {
-        std::unique_ptr<CMenu>& pMenu = m_menus[hMenu];
-        if (pMenu == nullptr)
-        {
-            pMenu.reset(new CMenu);
-            pMenu->m_hMenu = hMenu;
-        }
-        return pMenu.get();
-    }
-
-private:
-    std::map<HMENU, std::unique_ptr<CMenu>> m_menus;
+    CMenu menu;
+    AFX_BORROWED_MENU* pNext;
 };
+
+AFX_BORROWED_MENU* afx_pBorrowedMenus = NULL;
 
 } // namespace
 
@@ -43,12 +28,22 @@ CMenu::~CMenu()
     DestroyMenu();
 }
 
+// NULL also when no wrapper can be made for want of memory: the caller then goes without the menu.
 CMenu* CMenu::FromHandle(HMENU hMenu)
 {
     if (hMenu == NULL)
         return NULL;
-    static CBorrowedMenus s_borrowed;
-    return s_borrowed.Lend(hMenu);
+    for (AFX_BORROWED_MENU* pBorrowed = afx_pBorrowedMenus; pBorrowed != NULL; pBorrowed = pBorrowed->pNext)
+        if (pBorrowed->menu.m_hMenu == hMenu)
+            return &pBorrowed->menu;
+    void* pMemory = malloc(sizeof(AFX_BORROWED_MENU));
+    if (pMemory == NULL)
+        return NULL;
+    AFX_BORROWED_MENU* pBorrowed = new (pMemory) AFX_BORROWED_MENU;
+    pBorrowed->menu.m_hMenu = hMenu;
+    pBorrowed->pNext = afx_pBorrowedMenus;
+    afx_pBorrowedMenus = pBorrowed;
+    return &pBorrowed->menu;
 }
 
 // Fails when the object already holds a menu or is given none.

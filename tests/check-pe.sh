@@ -1,13 +1,33 @@
 #!/bin/sh
-# Checks the built program's image: 32-bit x86, GUI subsystem, and imports from Windows' own DLLs only.
-# Usage: check-pe.sh OBJDUMP PROGRAM.exe
+# Checks the built program's image: x86 of the given width, GUI subsystem, imports from Windows' own DLLs only,
+# ASLR and DEP kept with the relocations that ASLR needs, no link time stamped, and no bigger than it may be.
+# Usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES
 objdump=$1
 exe=$2
+bits=$3
+max_bytes=$4
 headers=$("$objdump" -p "$exe") || exit 1
 fail=0
-echo "$headers" | grep -q 'file format pei-i386' || { echo "not a 32-bit x86 image"; fail=1; }
-echo "$headers" | grep -Eq '^Magic[[:space:]]+010b' || { echo "not PE32"; fail=1; }
+case $bits in
+    32) format=pei-i386 magic=010b ;;
+    64) format=pei-x86-64 magic=020b ;;
+    *) echo "usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES"; exit 2 ;;
+esac
+echo "$headers" | grep -q "file format $format" || { echo "not a $bits-bit x86 image"; fail=1; }
+echo "$headers" | grep -Eq "^Magic[[:space:]]+$magic" || { echo "not PE32 for $bits bits"; fail=1; }
 echo "$headers" | grep -Eq '^Subsystem[[:space:]]+00000002' || { echo "not the GUI subsystem"; fail=1; }
+
+# DYNAMIC_BASE is 0x40 and NX_COMPAT 0x100; without base relocations the loader could not move the image.
+flags=$(echo "$headers" | sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\).*/\1/p')
+[ $((0x${flags:-0} & 0x140)) -eq $((0x140)) ] || { echo "ASLR or DEP is off (DllCharacteristics $flags)"; fail=1; }
+echo "$headers" | grep -Eq '^Entry 5 [0-9a-f]+ [0-9a-f]*[1-9a-f][0-9a-f]* Base Relocation' ||
+    { echo "no base relocations"; fail=1; }
+echo "$headers" | grep -Eq '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970' ||
+    { echo "a link time is stamped"; fail=1; }
+
+size=$(wc -c <"$exe")
+[ "$size" -le "$max_bytes" ] || { echo "$size bytes, more than $max_bytes"; fail=1; }
+
 dlls=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p')
 [ -n "$dlls" ] || { echo "no imports found"; fail=1; }
 for dll in $dlls; do
@@ -16,5 +36,5 @@ for dll in $dlls; do
         *) echo "imports $dll, which Windows does not ship"; fail=1 ;;
     esac
 done
-[ $fail -eq 0 ] && echo "PE32 i386 GUI program importing only: $(echo $dlls)"
+[ $fail -eq 0 ] && echo "PE $bits-bit GUI program of $size bytes, ASLR and DEP on, importing only: $(echo $dlls)"
 exit $fail
