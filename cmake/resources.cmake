@@ -5,11 +5,11 @@ if(NOT WIN32)
 endif()
 
 function(tavlen_add_resources target rc)
-  # The compiler does not see what a script pulls in: icons, and the program's own script.
+  # The compiler does not see what a script pulls in: icons, the manifest, and the program's own script.
   get_filename_component(rc_dir ${rc} DIRECTORY)
   file(GLOB icons ${rc_dir}/*.ico)
   set(inputs ${rc} ${PROJECT_SOURCE_DIR}/res/Tavlen.rc ${PROJECT_SOURCE_DIR}/res/resource.h
-      ${PROJECT_SOURCE_DIR}/res/Tavlen.ico ${icons})
+      ${PROJECT_SOURCE_DIR}/res/Tavlen.ico ${PROJECT_SOURCE_DIR}/res/Tavlen.manifest ${icons})
   if(WIN32)
     target_sources(${target} PRIVATE ${rc})
     target_include_directories(${target} PRIVATE $<$<COMPILE_LANGUAGE:RC>:${rc_dir}>)

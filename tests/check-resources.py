@@ -1,16 +1,17 @@
 #!/usr/bin/python3
-# Checks the resources linked into Tavlen.exe: templates, string, icons and version block, byte for byte.
+# Checks the resources linked into Tavlen.exe: templates, string, icons, manifest and version block, byte for byte.
 # Usage: /usr/bin/python3 check-resources.py Tavlen.exe
 # pefile only finds the resources; the templates and the version block are walked here from their raw
 # bytes, so the check does not share the resource compiler's reading of the script.
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 import pefile
 
-RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION = 3, 5, 6, 14, 16
+RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 6, 14, 16, 24
 TYPE_NAMES = {RT_ICON: "icon", RT_DIALOG: "dialog", RT_STRING: "string block", RT_GROUP_ICON: "icon group",
-              RT_VERSION: "version block", 24: "manifest"}
+              RT_VERSION: "version block", RT_MANIFEST: "manifest"}
 LANG_JAPANESE = 0x0411
 
 WS_POPUP, WS_CHILD, WS_DISABLED, WS_VISIBLE = 0x80000000, 0x40000000, 0x08000000, 0x10000000
@@ -54,6 +55,13 @@ VERSION_STRINGS = [  # in the order the block must hold them
     ("ProductVersion", "1, 0, 0, 1"), ("SpecialBuild", ""),
 ]
 TRANSLATIONS = [(LANG_JAPANESE, 0x04B0)]
+# The manifest: run as the caller, and no legacy program from Vista to 10 and 11, whose GUIDs these are.
+ASM_V1, ASM_V3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+COMPAT = "{urn:schemas-microsoft-com:compatibility.v1}"
+EXECUTION_LEVEL = {"level": "asInvoker", "uiAccess": "false"}
+SUPPORTED_OS = ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
 
 failures = []
 
@@ -221,6 +229,22 @@ def check_version(data):
            TRANSLATIONS)
 
 
+def check_manifest(data):
+    expect("manifest starts as UTF-8 XML without a byte-order mark", data[:5], b"<?xml")
+    try:
+        root = ElementTree.fromstring(data)
+    except ElementTree.ParseError as error:
+        raise ValueError(f"not XML: {error}")
+    expect("manifest root", (root.tag, root.get("manifestVersion")), (ASM_V1 + "assembly", "1.0"))
+    levels = root.findall(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
+                          f"{ASM_V3}requestedExecutionLevel")
+    expect("manifest execution levels", [dict(level.attrib) for level in levels], [EXECUTION_LEVEL])
+    systems = root.findall(f"{COMPAT}compatibility/{COMPAT}application/{COMPAT}supportedOS")
+    expect("manifest supported systems", [system.get("Id") for system in systems], SUPPORTED_OS)
+    # The window is never shown: no DPI awareness, no common controls, nothing else.
+    expect("manifest parts", [child.tag for child in root], [ASM_V3 + "trustInfo", COMPAT + "compatibility"])
+
+
 def main(path):
     pe = pefile.PE(path, fast_load=True)
     pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
@@ -235,6 +259,7 @@ def main(path):
     checks = {(RT_DIALOG, 100): lambda d: check_dialog(100, d, False, ABOUT_BOX),
               (RT_DIALOG, 102): lambda d: check_dialog(102, d, True, COLLECTOR),
               (RT_STRING, ABOUT_ENTRY[0] // 16 + 1): check_strings, (RT_VERSION, 1): check_version,
+              (RT_MANIFEST, 1): check_manifest,
               (RT_GROUP_ICON, 128): lambda d: check_icons(d, {n: i for (t, n), i in data.items() if t == RT_ICON})}
     expected = set(checks)
     for key, check in checks.items():
