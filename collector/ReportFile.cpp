@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -58,7 +57,7 @@ CString FullPathOf(const CString& strPath, int& nDirLength)
     DWORD nSize = ::GetFullPathNameA(strPath, 0, NULL, NULL);
     if (nSize == 0)
         return CString();
-    char* pszFull = static_cast<char*>(malloc(nSize));
+    char* pszFull = static_cast<char*>(AfxAlloc(nSize));
     if (pszFull == NULL)
         return CString();
     char* pszFilePart = NULL;
@@ -69,7 +68,7 @@ CString FullPathOf(const CString& strPath, int& nDirLength)
         strFull = CString(pszFull, (int)nLength);
         nDirLength = (int)(pszFilePart - pszFull);
     }
-    free(pszFull);
+    AfxFree(pszFull);
     return strFull;
 }
 

@@ -2,7 +2,6 @@
 #include "afxwin.h"
 
 #include <new>
-#include <stdlib.h>
 
 namespace {
 
@@ -36,7 +35,7 @@ CMenu* CMenu::FromHandle(HMENU hMenu)
     for (AFX_BORROWED_MENU* pBorrowed = afx_pBorrowedMenus; pBorrowed != NULL; pBorrowed = pBorrowed->pNext)
         if (pBorrowed->menu.m_hMenu == hMenu)
             return &pBorrowed->menu;
-    void* pMemory = malloc(sizeof(AFX_BORROWED_MENU));
+    void* pMemory = AfxAlloc(sizeof(AFX_BORROWED_MENU));
     if (pMemory == NULL)
         return NULL;
     AFX_BORROWED_MENU* pBorrowed = new (pMemory) AFX_BORROWED_MENU;

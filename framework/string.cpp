@@ -3,7 +3,6 @@
 
 #include <stdarg.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -75,7 +74,7 @@ CString::~CString()
 
 char* CString::AllocBuffer(int nLength)
 {
-    CStringData* pData = static_cast<CStringData*>(malloc(sizeof(CStringData) + nLength + 1));
+    CStringData* pData = static_cast<CStringData*>(AfxAlloc(sizeof(CStringData) + nLength + 1));
     if (pData == NULL)
         return NULL;
     pData->nRefs = 1;
@@ -87,7 +86,7 @@ char* CString::AllocBuffer(int nLength)
 void CString::Release()
 {
     if (m_pchData != NilText() && --GetData()->nRefs == 0)
-        free(GetData());
+        AfxFree(GetData());
     m_pchData = NilText();
 }
 
@@ -192,7 +191,7 @@ void CString::Format(LPCSTR lpszFormat, ...)
     // Runtimes differ on what a too-small buffer returns (-1 or the size needed), so grow until it fits.
     for (size_t nSize = 128; nSize <= 0x40000000; nSize *= 2)
     {
-        char* pch = static_cast<char*>(malloc(nSize));
+        char* pch = static_cast<char*>(AfxAlloc(nSize));
         if (pch == NULL)
             break;
         va_list args;
@@ -202,10 +201,10 @@ void CString::Format(LPCSTR lpszFormat, ...)
         if (nWritten >= 0 && (size_t)nWritten < nSize)
         {
             AssignCopy(pch, nWritten);
-            free(pch);
+            AfxFree(pch);
             return;
         }
-        free(pch);
+        AfxFree(pch);
     }
     Empty();
 }
@@ -215,17 +214,17 @@ BOOL CString::LoadString(UINT nID)
     HINSTANCE hInst = AfxFindResourceHandle(MAKEINTRESOURCE((nID >> 4) + 1), RT_STRING);
     for (int nSize = 256; nSize <= 0x10000 * 4; nSize *= 2)
     {
-        char* pch = static_cast<char*>(malloc(nSize));
+        char* pch = static_cast<char*>(AfxAlloc(nSize));
         if (pch == NULL)
             break;
         int nLength = ::LoadStringA(hInst, nID, pch, nSize);
         if (nLength < nSize - 1)
         {
             AssignCopy(pch, nLength);
-            free(pch);
+            AfxFree(pch);
             return nLength > 0;
         }
-        free(pch);
+        AfxFree(pch);
     }
     Empty();
     return FALSE;

@@ -175,6 +175,40 @@ TEST_F(ReportTest, AClientThatCannotOpenLeavesTheOldReportIntact)
     EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
 }
 
+// Memory may run out at any allocation of the report's writing: each pass fails one more, until the writing
+// needs no more. Every pass leaves the old report or the whole new one, never one with a line lost.
+TEST_F(ReportTest, MemoryThatRunsOutNeverTearsTheReport)
+{
+    CInventoryDlg dlg;
+    std::string path = m_dir.File("report.txt");
+    dlg.m_strReportPath = path.c_str();
+    dlg.m_strModel = "Model\n7";
+    dlg.m_strNumber = "Rev B";
+    dlg.m_strOs = "Example OS   10.0.19045";
+    const std::vector<std::string> want = { "model=Model 7", "number=Rev B", "serial=", "bios=",
+                                            "os=Example OS   10.0.19045" };
+    const std::string old = "old report\r\n";
+    for (int nBefore = 0;; nBefore++)
+    {
+        tavlen_test::WriteFileBytes(path, old);
+        AfxFailAllocation(nBefore);
+        dlg.WriteReport();
+        bool bFailed = AfxFailAllocation(-1);
+
+        std::string bytes = tavlen_test::ReadFileBytes(path);
+        std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
+        if (bytes != old || !bFailed)
+        {
+            ASSERT_EQ(lines.size(), 6u) << "allocation " << nBefore << " failed: " << bytes;
+            EXPECT_TRUE(tavlen_test::MatchesStampLayout(lines[0])) << lines[0];
+            EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), want);
+        }
+        EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" }) << "no temporary file is left";
+        if (!bFailed)
+            break;
+    }
+}
+
 TEST_F(ReportTest, ALaterRunReplacesTheWholeReport)
 {
     std::string path = m_dir.File("report.txt");

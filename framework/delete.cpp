@@ -1,7 +1,7 @@
 // The program's C++ deletion over the C runtime's heap, so the image needs nothing of the C++ runtime library.
 #include <stdlib.h>
 
-// The program allocates only with malloc, and checks each result: it has no operator new, so a new-expression
+// The program allocates only through AfxAlloc, and checks each result: it has no operator new, so a new-expression
 // does not link. Virtual destructors still name a deleting form, which needs these.
 void operator delete(void* p) noexcept
 {
