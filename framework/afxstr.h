@@ -4,13 +4,6 @@
 #include <windows.h>
 #include <oleauto.h>
 
-// The framework's heap, the one place the program takes memory from; NULL when there is none.
-void* AfxAlloc(size_t nBytes);
-void AfxFree(void* p);
-// For tests: the allocation after the next nSucceedFirst fails, once; -1 fails none. Returns whether the
-// allocation that the previous call chose has failed.
-bool AfxFailAllocation(int nSucceedFirst);
-
 class CString
 {
 public:

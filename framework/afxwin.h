@@ -274,6 +274,13 @@ public:
     DECLARE_MESSAGE_MAP()
 };
 
+// The framework's heap, the one place the program takes memory from; NULL when there is none.
+void* AfxAlloc(size_t nBytes);
+void AfxFree(void* p);
+// For tests: the allocation after the next nSucceedFirst fails, once; -1 fails none. Returns whether the
+// allocation that the previous call chose has failed.
+bool AfxFailAllocation(int nSucceedFirst);
+
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
 HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType);
