@@ -1,56 +1,40 @@
-// The report file: a new report is written beside the old one and moved over it only once it is complete.
+// The report file: what stands at the path is judged once, then replaced whole or, where renaming cannot
+// replace it, written in place; a report is never left torn.
 #include "ReportFile.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <io.h>
-#include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 
 namespace {
 
-// Devices and pipes cannot be replaced by renaming, so they are written in place.
-bool IsSpecialFile(const CString& strPath)
+// What a report may do to what stands at its path. Opening the path for writing, as a plain write of the
+// file would, decides it: anything that open refuses is left as it is.
+enum TargetKind
 {
-    HANDLE hFile = ::CreateFileA(strPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD dwType = ::GetFileType(hFile);
-    ::CloseHandle(hFile);
-    return dwType != FILE_TYPE_DISK;
+    kTargetUnusable,    // a folder, a file this user may not write, a locked file, or a path to nowhere
+    kTargetNew,         // nothing there yet
+    kTargetReplaceable, // a file: a new one takes its place whole, with its attributes
+    kTargetInPlace,     // a device, a pipe, or a file mounted over another, which no rename can replace
+};
+
+struct Target
+{
+    TargetKind nKind;
+    HANDLE hFile;     // open for writing, where the path names something
+    CString strFull;  // the file the path reaches, for a new or replaceable target
+    int nDirLength;   // the length of its folder, with the trailing separator
+};
+
+// Read rights too, as the new file takes its attributes from this handle.
+HANDLE OpenForWriting(const CString& strPath)
+{
+    return ::CreateFileA(strPath, GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_READ_EA,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
 }
 
-bool FileExists(const CString& strPath)
-{
-    return ::GetFileAttributesA(strPath) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A folder is never a report: replacing it would move someone's folder out of the way.
-bool IsFolder(const CString& strPath)
-{
-    DWORD dwAttributes = ::GetFileAttributesA(strPath);
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool PutText(FILE* pFile, const CString& strText)
-{
-    return fputs(strText, pFile) >= 0 && fflush(pFile) == 0;
-}
-
-int WriteInPlace(const CString& strPath, const CString& strText)
-{
-    FILE* pFile = fopen(strPath, "wt");
-    if (pFile == NULL)
-        return -1;
-    bool bWritten = PutText(pFile, strText);
-    bool bClosed = fclose(pFile) == 0;
-    return bWritten && bClosed ? 0 : -1;
-}
-
-// The full path, and in nDirLength the length of its directory part with the trailing separator;
-// empty when the path names no file. The rename calls get full paths, as some systems need them.
+// The full path of the file that the path reaches, and in nDirLength the length of its folder with the
+// trailing separator; empty when the path names no file or leads nowhere.
 CString FullPathOf(const CString& strPath, int& nDirLength)
 {
     nDirLength = 0;
@@ -72,52 +56,122 @@ CString FullPathOf(const CString& strPath, int& nDirLength)
     return strFull;
 }
 
-// A random name, created exclusively, so no one can take the file's place or predict it.
-FILE* CreateTempFile(const CString& strDir, CString& strTemp)
+// A file bound over another, as a single file is bound into a container, is the root of its own mount.
+bool IsMountPoint(const CString& strFull)
+{
+    int nSize = strFull.GetLength() + 2;
+    char* pszVolume = static_cast<char*>(AfxAlloc(nSize));
+    if (pszVolume == NULL)
+        return false;
+    bool bMountPoint = ::GetVolumePathNameA(strFull, pszVolume, nSize) &&
+                       (int)strlen(pszVolume) == strFull.GetLength() + 1 &&
+                       strncmp(pszVolume, strFull, strFull.GetLength()) == 0;
+    AfxFree(pszVolume);
+    return bMountPoint;
+}
+
+Target Classify(const CString& strPath)
+{
+    Target target = { kTargetUnusable, OpenForWriting(strPath), CString(), 0 };
+    bool bExists = target.hFile != INVALID_HANDLE_VALUE;
+    if (!bExists && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        return target;
+    if (bExists && ::GetFileType(target.hFile) != FILE_TYPE_DISK)
+    {
+        target.nKind = kTargetInPlace;
+        return target;
+    }
+    target.strFull = FullPathOf(strPath, target.nDirLength);
+    if (!target.strFull.IsEmpty())
+        target.nKind = !bExists ? kTargetNew : IsMountPoint(target.strFull) ? kTargetInPlace : kTargetReplaceable;
+    return target;
+}
+
+// Through the runtime's text mode, so that lines end as text files' do on this system. The handle is closed.
+// A file is cut after the text and flushed to disk; devices and pipes take the text as it comes.
+bool WriteText(HANDLE hFile, const CString& strText, bool bFile)
+{
+    int fd = _open_osfhandle((intptr_t)hFile, _O_TEXT | _O_WRONLY);
+    if (fd < 0)
+    {
+        ::CloseHandle(hFile);
+        return false;
+    }
+    bool bWritten = _write(fd, strText, (unsigned int)strText.GetLength()) == strText.GetLength();
+    if (bWritten && bFile)
+        bWritten = ::SetEndOfFile(hFile) && _commit(fd) == 0;
+    bool bClosed = _close(fd) == 0;
+    return bWritten && bClosed;
+}
+
+// A random name, created exclusively after the template, so no one can take the file's place or predict it.
+HANDLE CreateTempFile(const CString& strDir, HANDLE hTemplate, CString& strTemp)
 {
     for (int nAttempt = 0; nAttempt < 8; nAttempt++)
     {
         GUID guid;
         if (FAILED(::CoCreateGuid(&guid)))
-            return NULL;
+            return INVALID_HANDLE_VALUE;
         strTemp.Format("%s~tavlen-%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X.tmp", (LPCSTR)strDir,
                        (unsigned long)guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
                        guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-        int fd = _open(strTemp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
-        if (fd < 0)
-        {
-            if (errno == EEXIST)
-                continue;
-            return NULL;
-        }
-        FILE* pFile = _fdopen(fd, "wt");
-        if (pFile == NULL)
-        {
-            _close(fd);
-            remove(strTemp);
-        }
-        return pFile;
+        if (strTemp.IsEmpty())
+            return INVALID_HANDLE_VALUE;
+        HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                     hTemplate != INVALID_HANDLE_VALUE ? hTemplate : NULL);
+        if (hTemp != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
+            return hTemp;
     }
-    return NULL;
-}
-
-bool FlushToDisk(FILE* pFile)
-{
-    return _commit(_fileno(pFile)) == 0;
+    return INVALID_HANDLE_VALUE;
 }
 
 // ReplaceFile keeps the old file's attributes and security; without a backup it may lose the old file
 // on a late failure, so the new one is then moved into the empty place.
-bool MoveOver(const CString& strTemp, const CString& strPath)
+bool MoveOver(const CString& strTemp, const CString& strFull, bool bReplacing)
 {
-    if (FileExists(strPath))
+    if (bReplacing)
     {
-        if (::ReplaceFileA(strPath, strTemp, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
+        if (::ReplaceFileA(strFull, strTemp, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
             return true;
-        if (FileExists(strPath))
+        if (::GetFileAttributesA(strFull) != INVALID_FILE_ATTRIBUTES)
             return false;
     }
-    return ::MoveFileExA(strTemp, strPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return ::MoveFileExA(strTemp, strFull, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// The old file is closed before it is replaced, as Windows replaces no file that is open.
+int ReplaceWhole(Target& target, const CString& strText)
+{
+    CString strTemp;
+    HANDLE hTemp = CreateTempFile(CString(target.strFull, target.nDirLength), target.hFile, strTemp);
+    bool bReplacing = target.hFile != INVALID_HANDLE_VALUE;
+    if (bReplacing)
+        ::CloseHandle(target.hFile);
+    if (hTemp == INVALID_HANDLE_VALUE)
+        return -1;
+    if (WriteText(hTemp, strText, true) && MoveOver(strTemp, target.strFull, bReplacing))
+        return 0;
+    ::DeleteFileA(strTemp);
+    return -1;
+}
+
+// Control characters and DEL are never part of a value: a reader may take them for line ends, and a
+// terminal for commands. Each becomes a blank; no ANSI code page uses these bytes inside a character.
+CString OneLine(const CString& strValue)
+{
+    int nLength = strValue.GetLength();
+    char* pch = static_cast<char*>(AfxAlloc(nLength + 1));
+    if (pch == NULL)
+        return CString();
+    LPCSTR pszValue = strValue;
+    for (int i = 0; i < nLength; i++)
+    {
+        unsigned char ch = (unsigned char)pszValue[i];
+        pch[i] = (ch < ' ' && ch != '\t') || ch == 0x7F ? ' ' : (char)ch;
+    }
+    CString strOneLine(pch, nLength);
+    AfxFree(pch);
+    return strOneLine;
 }
 
 } // namespace
@@ -132,9 +186,7 @@ CString FormatReportTime(const SYSTEMTIME& st)
 
 CString FormatReportLine(LPCSTR pszKey, const CString& strValue)
 {
-    CString strOneLine(strValue);
-    strOneLine.Replace('\r', ' ');
-    strOneLine.Replace('\n', ' ');
+    CString strOneLine = OneLine(strValue);
     CString strLine;
     strLine.Format("%s=%s\n", pszKey, (LPCSTR)strOneLine);
     // Memory that ran out shows as text that went missing; the line is then empty, as no whole line is.
@@ -145,22 +197,17 @@ CString FormatReportLine(LPCSTR pszKey, const CString& strValue)
 
 int WriteReportFile(const CString& strPath, const CString& strText)
 {
-    if (IsFolder(strPath))
+    Target target = Classify(strPath);
+    switch (target.nKind)
+    {
+    case kTargetInPlace:
+        return WriteText(target.hFile, strText, ::GetFileType(target.hFile) == FILE_TYPE_DISK) ? 0 : -1;
+    case kTargetNew:
+    case kTargetReplaceable:
+        return ReplaceWhole(target, strText);
+    default:
+        if (target.hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(target.hFile);
         return -1;
-    if (IsSpecialFile(strPath))
-        return WriteInPlace(strPath, strText);
-
-    int nDirLength = 0;
-    CString strFull = FullPathOf(strPath, nDirLength);
-    CString strTemp;
-    FILE* pFile = strFull.IsEmpty() ? NULL : CreateTempFile(CString(strFull, nDirLength), strTemp);
-    if (pFile == NULL)
-        return WriteInPlace(strPath, strText);
-
-    bool bWritten = PutText(pFile, strText) && FlushToDisk(pFile);
-    bool bClosed = fclose(pFile) == 0;
-    if (bWritten && bClosed && MoveOver(strTemp, strFull))
-        return 0;
-    remove(strTemp);
-    return -1;
+    }
 }

@@ -6,8 +6,10 @@
 // "2003/02/03 09:05:07" and a line feed.
 CString FormatReportTime(const SYSTEMTIME& st);
 
-// "key=value" and a line feed; a line break inside the value becomes a blank, so it cannot add a line.
+// "key=value" and a line feed; each control character but the tab becomes a blank, so no reader sees a line
+// end or a terminal command inside a value.
 CString FormatReportLine(LPCSTR pszKey, const CString& strValue);
 
-// Writes the text in text mode, replacing the file whole; 0 when written, -1 when the old file was kept.
+// Writes the text in text mode: a file is replaced whole, a device, a pipe or a mounted file is written in place,
+// and anything this user could not open for writing is kept. 0 when written, -1 when nothing was.
 int WriteReportFile(const CString& strPath, const CString& strText);

@@ -140,19 +140,32 @@ TEST(Resource, IsFoundOnlyUnderItsOwnType)
     EXPECT_STREQ("", buf);
 }
 
-TEST(CrtOpen, ExclusiveCreationRefusesAnExistingFile)
+TEST(CreateFile, CreatingNewRefusesAnExistingFileAndTakesTheTemplatesAttributes)
 {
     tavlen_test::TempDir dir;
-    std::string path = dir.File("taken.tmp");
-    tavlen_test::WriteFileBytes(path, "kept");
-    errno = 0;
-    int fd = ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
-    int nErrno = errno;
-    if (fd >= 0)
-        ::_close(fd);
-    EXPECT_EQ(-1, fd) << "the name is taken";
-    EXPECT_EQ(EEXIST, nErrno);
-    EXPECT_EQ("kept", tavlen_test::ReadFileBytes(path));
+    std::string taken = dir.File("taken.tmp"), made = dir.File("made.tmp");
+    tavlen_test::WriteFileBytes(taken, "kept");
+    tavlen_test::MarkFile(taken);
+    HANDLE hTemplate = ::CreateFileA(taken.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_READ_EA,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hTemplate);
+    EXPECT_EQ(FILE_TYPE_DISK, ::GetFileType(hTemplate));
+
+    SetLastError(0);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ::CreateFileA(taken.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                                                  FILE_ATTRIBUTE_NORMAL, NULL)) << "the name is taken";
+    EXPECT_EQ((DWORD)ERROR_FILE_EXISTS, ::GetLastError());
+    EXPECT_EQ("kept", tavlen_test::ReadFileBytes(taken));
+
+    HANDLE hNew = ::CreateFileA(made.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, hTemplate);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hNew);
+    int fd = ::_open_osfhandle((intptr_t)hNew, _O_TEXT | _O_WRONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(4, ::_write(fd, "new\n", 4)) << "the count is of the bytes given, whatever the line end became";
+    EXPECT_EQ(0, ::_close(fd));
+    ::CloseHandle(hTemplate);
+    EXPECT_EQ(std::string("new") + tavlen_test::kReportLineEnd, tavlen_test::ReadFileBytes(made));
+    EXPECT_TRUE(tavlen_test::IsMarked(made)) << "the template's attributes are the new file's";
 }
 
 TEST(FullPathName, AsksForTheSizeItNeedsAndPointsAtTheName)

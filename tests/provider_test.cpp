@@ -111,15 +111,27 @@ TEST(LinuxProvider, DmiValuesLoseOnlyTheirOneLineEnd)
     EXPECT_EQ(Get("Win32_ComputerSystem", "Model", fx.Root() + "/"), "");
 }
 
-TEST(LinuxProvider, DmiMissingOrADirectoryIsNull)
+// Only regular files are read: a device never ends, and a pipe without a writer would block for ever.
+TEST(LinuxProvider, DmiMissingOrNotARegularFileIsNull)
 {
     Fixture fx;
     fx.Dir("/sys/class/dmi/id/bios_version");  // opens, but does not read, whoever the test runs as
+    std::filesystem::create_symlink("/dev/zero", fx.Root() + "/sys/class/dmi/id/product_version");
+    ASSERT_EQ(mkfifo((fx.Root() + Fixture::kLocked).c_str(), 0600), 0);
     for (const auto& property : { std::make_pair("Win32_ComputerSystem", "Model"),
                                   std::make_pair("Win32_ComputerSystemProduct", "Version"),
                                   std::make_pair("Win32_BIOS", "SerialNumber"),
                                   std::make_pair("Win32_BIOS", "SMBIOSBIOSVersion") })
         EXPECT_EQ(Get(property.first, property.second, fx.Root()), kNull) << property.second;
+}
+
+TEST(LinuxProvider, HostFilesAreReadUpTo64KiB)
+{
+    Fixture fx;
+    fx.Dmi("product_name", std::string(100 * 1024, 'm') + "\n");
+    EXPECT_EQ(Get("Win32_ComputerSystem", "Model", fx.Root()), std::string(64 * 1024, 'm'));
+    fx.Write("/etc/os-release", "PRETTY_NAME=" + std::string(100 * 1024, 'p') + "\n");
+    EXPECT_EQ(Caption(fx), std::string(64 * 1024 - 12, 'p'));
 }
 
 TEST(LinuxProvider, SerialOnlyRootMayReadIsNull)
@@ -149,6 +161,9 @@ TEST(LinuxProvider, OsReleaseFallsBackWholeFileNeverFieldByField)
     fx.Write("/usr/lib/os-release", "NAME=Vendor\nPRETTY_NAME=\"Vendor OS 1\"\n");
     EXPECT_EQ(Caption(fx), "Vendor OS 1");
     fx.Dir("/etc/os-release");
+    EXPECT_EQ(Caption(fx), "Vendor OS 1");
+    std::filesystem::remove(fx.Root() + "/etc/os-release");
+    ASSERT_EQ(mkfifo((fx.Root() + "/etc/os-release").c_str(), 0600), 0) << "a pipe that no one writes";
     EXPECT_EQ(Caption(fx), "Vendor OS 1");
     std::filesystem::remove(fx.Root() + "/etc/os-release");
     fx.Write("/etc/os-release", "NAME=\"Local\"\nID=local\n");

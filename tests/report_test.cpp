@@ -117,18 +117,23 @@ TEST_F(ReportTest, LongValuesAreWrittenWhole)
     EXPECT_EQ(lines[5], "os=" + longOs + "   10.0.19045");
 }
 
-TEST_F(ReportTest, LineBreaksInsideAValueCannotAddLines)
+// Whatever a reader takes for a line end, and whatever a terminal takes for a command, is a blank: CR, LF,
+// VT, FF, NEL and the Unicode separators, the other control characters and DEL. Tabs stay.
+TEST_F(ReportTest, NoCharacterInsideAValueCanEndALineOrCommandATerminal)
 {
     Service().Set("Win32_ComputerSystem", "Model", Value::Text("first\nserial=forged"));
-    Service().Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("a\r\nb\rc"));
+    Service().Set("Win32_ComputerSystemProduct", "Version", Value::Text("a\xC2\x85serial=X\xE2\x80\xA8y\xE2\x80\xA9z"));
+    Service().Set("Win32_BIOS", "SerialNumber", Value::Text("\x1B[31mred\x7F\x1C\x1D\x1E\xC2\x9B" "0m\tend"));
+    Service().Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("a\r\nb\rc\vd\fe\x01" "f"));
     std::string path = m_dir.File("report.txt");
     RunCollector(path);
 
     std::vector<std::string> lines = ReportLines(path);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[1], "model=first serial=forged");
-    EXPECT_EQ(lines[3], "serial=SN-0042");
-    EXPECT_EQ(lines[4], "bios=a  b c");
+    EXPECT_EQ(lines[2], "number=a serial=X y z");
+    EXPECT_EQ(lines[3], "serial= [31mred     0m\tend");
+    EXPECT_EQ(lines[4], "bios=a  b c d e f");
 }
 
 TEST_F(ReportTest, AnEmptyPathOrAMissingFolderWritesNothing)
@@ -154,8 +159,7 @@ TEST_F(ReportTest, AFailedWriteLeavesTheOldReportIntact)
     tavlen_test::WriteFileBytes(path, old);
     // Held open without sharing, the old report can be neither replaced nor rewritten.
     void* pLock = tavlen_test::LockExclusively(path);
-    if (pLock == NULL)
-        GTEST_SKIP() << "this system has no share modes: an open file can always be replaced";
+    ASSERT_NE(pLock, nullptr);
     RunCollector(path);
     tavlen_test::Unlock(pLock);
 
@@ -255,10 +259,10 @@ TEST_F(ReportTest, ARelativePathIsReplacedInTheWorkingFolder)
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
 }
 
-TEST_F(ReportTest, ATargetDeepInFoldersIsStillWritten)
+TEST_F(ReportTest, ATargetDeepInFoldersIsReplacedWholeOrKeptWhole)
 {
     // Deep enough that the target's full path fits the ANSI path limit but a temporary name beside it does not.
-    // Windows then refuses the temporary file, and the report must be written in place; Wine has no such limit.
+    // Windows then refuses the temporary file, and the old report must stay as it was, never be cut.
     std::string dir = m_dir.path();
     while (dir.size() < MAX_PATH - 30)
     {
@@ -267,11 +271,16 @@ TEST_F(ReportTest, ATargetDeepInFoldersIsStillWritten)
     }
     std::string path = tavlen_test::JoinPath(dir, "report.txt");
     ASSERT_LT(path.size(), (size_t)MAX_PATH);
-    tavlen_test::WriteFileBytes(path, std::string(500, '#'));
+    const std::string old(500, '#');
+    tavlen_test::WriteFileBytes(path, old);
     RunCollector(path);
 
-    EXPECT_EQ(ReportLines(path).size(), 6u);
-    EXPECT_EQ(tavlen_test::ReadFileBytes(path).find('#'), std::string::npos);
+    std::string bytes = tavlen_test::ReadFileBytes(path);
+    if (bytes != old)
+    {
+        EXPECT_EQ(ReportLines(path).size(), 6u);
+        EXPECT_EQ(bytes.find('#'), std::string::npos);
+    }
 }
 
 TEST_F(ReportTest, ADeviceIsWrittenInPlace)

@@ -5,6 +5,15 @@ namespace {
 
 const char* const kNamespace = "\\\\.\\root\\cimv2";
 
+// The C1 controls, NEL among them, and the line and paragraph separators end lines for some readers and
+// command terminals for others; no code page can tell them once converted, so they become blanks here.
+void BlankUnicodeBreaks(BSTR bstr)
+{
+    for (WCHAR* pch = bstr; *pch != 0; ++pch)
+        if ((*pch >= 0x80 && *pch <= 0x9F) || *pch == 0x2028 || *pch == 0x2029)
+            *pch = ' ';
+}
+
 // Null and empty values read as empty text; other types are converted, and fail only where they cannot be.
 int VariantToText(VARIANT* pVar, CString* pValue)
 {
@@ -15,6 +24,8 @@ int VariantToText(VARIANT* pVar, CString* pValue)
     }
     if (V_VT(pVar) != VT_BSTR && FAILED(::VariantChangeType(pVar, pVar, 0, VT_BSTR)))
         return -1;
+    if (V_BSTR(pVar) != NULL)
+        BlankUnicodeBreaks(V_BSTR(pVar));
     *pValue = CString(V_BSTR(pVar));
     return 0;
 }

@@ -27,9 +27,12 @@ void WINAPI SetLastError(DWORD dwErrCode);
 
 #define GENERIC_READ 0x80000000
 #define GENERIC_WRITE 0x40000000
+#define FILE_READ_EA 0x00000008
+#define FILE_READ_ATTRIBUTES 0x00000080
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
 #define OPEN_EXISTING 3
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 
@@ -47,14 +50,18 @@ void WINAPI SetLastError(DWORD dwErrCode);
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 #define REPLACEFILE_IGNORE_MERGE_ERRORS 0x00000002
 
-// Only OPEN_EXISTING is supported: the program opens files to look at them, never to create them.
+// OPEN_EXISTING opens a file as it is; CREATE_NEW, for writing only, makes a new one, after hTemplateFile's
+// owner and permission bits where it is given. Share modes are not kept: any open file may be replaced.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 DWORD WINAPI GetFileType(HANDLE hFile);
+BOOL WINAPI SetEndOfFile(HANDLE hFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
+BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DWORD cchBufferLength);
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName, LPCSTR lpBackupFileName,
                          DWORD dwReplaceFlags, LPVOID lpExclude, LPVOID lpReserved);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);

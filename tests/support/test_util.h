@@ -45,7 +45,7 @@ inline std::vector<std::string> SplitReportLines(const std::string& text) { retu
 void MarkFile(const std::string& path);
 bool IsMarked(const std::string& path);
 
-// Holds a file open so that no one else may replace or rewrite it; NULL where the system has no such lock.
+// Holds a file open so that no one else may replace or rewrite it; NULL where it cannot be held.
 void* LockExclusively(const std::string& path);
 void Unlock(void* lock);
 

@@ -1,11 +1,14 @@
 // The Microsoft C runtime's file and formatting calls, over their POSIX equivalents.
 #include <windows.h>
 
-#include <fcntl.h>
+#include <errno.h>
 #include <io.h>
 #include <mbctype.h>
+#include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
+
+#include "internal.h"
 
 int __argc = 0;
 char** __argv = NULL;
@@ -15,20 +18,39 @@ int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)
     return vsnprintf(buffer, count, format, args);
 }
 
-// There is no text translation here: a line feed is stored as it is, the usual line end on this system.
-int _open(const char* filename, int oflag, int pmode)
+namespace {
+
+// Windows has neither signal: a write past the file-size limit or into a pipe nobody reads fails with an
+// error that the caller handles. Set before main, for every program built on the stand-in.
+const bool s_bSignalsIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR && signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+
+} // namespace
+
+int _open_osfhandle(intptr_t osfhandle, int)
 {
-    static const struct
+    HANDLE hFile = reinterpret_cast<HANDLE>(osfhandle);
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL)
     {
-        int nOurs;
-        int nPosix;
-    } kFlags[] = { { _O_WRONLY, O_WRONLY }, { _O_RDWR, O_RDWR }, { _O_APPEND, O_APPEND },
-                   { _O_CREAT, O_CREAT },   { _O_TRUNC, O_TRUNC }, { _O_EXCL, O_EXCL } };
-    int nPosix = O_CLOEXEC;
-    for (const auto& flag : kFlags)
-        if (oflag & flag.nOurs)
-            nPosix |= flag.nPosix;
-    return open(filename, nPosix, (mode_t)pmode);
+        errno = EBADF;
+        return -1;
+    }
+    return compat__descriptor_of(hFile);
+}
+
+// There is no text translation here: a line feed is stored as it is, the usual line end on this system.
+int _write(int fd, const void* buffer, unsigned int count)
+{
+    const char* p = static_cast<const char*>(buffer);
+    for (unsigned int nDone = 0; nDone < count;)
+    {
+        ssize_t cb = compat__sys_fails("write") ? -1 : write(fd, p + nDone, count - nDone);
+        if (cb < 0 && errno == EINTR)
+            continue;
+        if (cb <= 0)
+            return -1;
+        nDone += (unsigned int)cb;
+    }
+    return (int)count;
 }
 
 int _close(int fd)
@@ -38,17 +60,7 @@ int _close(int fd)
 
 int _commit(int fd)
 {
-    return fsync(fd);
-}
-
-FILE* _fdopen(int fd, const char* mode)
-{
-    return fdopen(fd, mode);
-}
-
-int _fileno(FILE* stream)
-{
-    return fileno(stream);
+    return compat__sys_fails("fsync") ? -1 : fsync(fd);
 }
 
 int _setmbcp(int codepage)

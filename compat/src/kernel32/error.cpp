@@ -43,6 +43,11 @@ void compat__set_error_from_errno(int nErrno)
     case ENAMETOOLONG: dwError = ERROR_INVALID_NAME; break;
     case ENOMEM: dwError = ERROR_NOT_ENOUGH_MEMORY; break;
     case EBADF: dwError = ERROR_INVALID_HANDLE; break;
+    case ENOSPC: dwError = ERROR_DISK_FULL; break;
+    case EPIPE: dwError = ERROR_BROKEN_PIPE; break;
+    case ENXIO: dwError = ERROR_PIPE_NOT_CONNECTED; break;
+    case EBUSY: dwError = ERROR_BUSY; break;
+    case ELOOP: dwError = ERROR_CANT_RESOLVE_FILENAME; break;
     default: dwError = ERROR_INVALID_PARAMETER; break;
     }
     SetLastError(dwError);

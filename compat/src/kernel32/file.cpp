@@ -1,27 +1,39 @@
-// Files: looking at an existing file, full path names, and moves that replace a file whole with rename(2).
+// Files: opening and creating them, full path names as the file system resolves them, and whole-file moves.
 #include <windows.h>
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "internal.h"
 
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+
 namespace {
 
-// A handle is the descriptor plus one, so that no descriptor can look like INVALID_HANDLE_VALUE or NULL.
-HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd) + 1); }
-int DescriptorOf(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1); }
+// As many links as the kernel follows in one path before it gives up with ELOOP.
+const int kMaxLinks = 40;
 
 BOOL Fail(int nErrno)
 {
     compat__set_error_from_errno(nErrno);
     return FALSE;
+}
+
+HANDLE FailHandle(int nErrno)
+{
+    compat__set_error_from_errno(nErrno);
+    return INVALID_HANDLE_VALUE;
 }
 
 int OpenFlagsFor(DWORD dwDesiredAccess)
@@ -36,45 +48,134 @@ int OpenFlagsFor(DWORD dwDesiredAccess)
     return bRead ? O_RDONLY : O_PATH;
 }
 
-std::string CurrentDirectory()
+// A pipe without a reader refuses a writer at once instead of blocking the open; once open, the handle
+// blocks as Windows' do.
+HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
+{
+    int nFlags = OpenFlagsFor(dwDesiredAccess);
+    int fd = compat__sys_fails("open") ? -1 : open(lpFileName, nFlags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return FailHandle(errno);
+    if (nFlags != O_PATH)
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return compat__handle_of(fd);
+}
+
+// The template's owner first, since a change of owner clears the setuid and setgid bits, then its mode. Only
+// a privileged process may give a file away: without that right the file stays the caller's, as a file it
+// had written in place would have.
+bool TakeOwnerAndMode(int fd, const struct stat& st)
+{
+    if ((compat__sys_fails("fchown") || fchown(fd, st.st_uid, st.st_gid) != 0) && errno != EPERM)
+        return false;
+    return !compat__sys_fails("fchmod") && fchmod(fd, st.st_mode & 07777) == 0;
+}
+
+// A link or anything else at the name refuses the creation. A file made after a template starts readable
+// by its owner alone, so that it is never wider than the template, and takes the template's owner and mode
+// before anything is written to it. A failure leaves no file behind.
+HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
+{
+    struct stat st;
+    if (hTemplateFile != NULL && fstat(compat__descriptor_of(hTemplateFile), &st) != 0)
+        return FailHandle(EBADF);
+    int fd = compat__sys_fails("open") ? -1
+        : open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, hTemplateFile != NULL ? 0600 : 0666);
+    if (fd < 0 && errno == EEXIST)
+    {
+        SetLastError(ERROR_FILE_EXISTS);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (fd < 0)
+        return FailHandle(errno);
+    if (hTemplateFile != NULL && !TakeOwnerAndMode(fd, st))
+    {
+        int nErrno = errno;
+        close(fd);
+        unlink(lpFileName);
+        return FailHandle(nErrno);
+    }
+    return compat__handle_of(fd);
+}
+
+bool CurrentDirectory(std::string& strDir)
 {
     std::vector<char> buf(256);
     while (getcwd(buf.data(), buf.size()) == NULL)
     {
         if (errno != ERANGE)
-            return std::string();
+            return false;
         buf.resize(buf.size() * 2);
     }
-    return buf.data();
+    strDir = buf.data();
+    return strDir[0] == '/' || (errno = ENOENT, false);
 }
 
-// Resolves "." and ".." by the name alone, as Windows does; a trailing separator is kept.
-std::string Normalise(const std::string& strPath)
+bool RealPath(const std::string& strPath, std::string& strReal)
 {
-    std::vector<std::string> parts;
-    size_t nStart = 0;
-    while (nStart <= strPath.size())
+    char* pszReal = realpath(strPath.c_str(), NULL);
+    if (pszReal == NULL)
+        return false;
+    strReal = pszReal;
+    free(pszReal);
+    return true;
+}
+
+// The path that opening `strPath` reaches: its folder resolved by the file system, so that ".." leaves
+// the folder a link points to, and a link at its end followed, as open(2) would follow it. A path that
+// ends in a folder ends with a separator.
+bool ResolvePath(std::string strPath, std::string& strFull)
+{
+    std::vector<char> link(PATH_MAX);
+    for (int nLinks = 0; nLinks <= kMaxLinks; nLinks++)
     {
-        size_t nEnd = strPath.find('/', nStart);
-        if (nEnd == std::string::npos)
-            nEnd = strPath.size();
-        std::string part = strPath.substr(nStart, nEnd - nStart);
-        if (part == "..")
+        size_t nSlash = strPath.rfind('/');
+        std::string strName = strPath.substr(nSlash + 1);
+        if (strName.empty() || strName == "." || strName == "..")
         {
-            if (!parts.empty())
-                parts.pop_back();
+            if (!RealPath(strPath, strFull))
+                return false;
+            if (strFull != "/")
+                strFull += "/";
+            return true;
         }
-        else if (!part.empty() && part != ".")
-            parts.push_back(part);
-        nStart = nEnd + 1;
+        std::string strDir;
+        if (!RealPath(strPath.substr(0, nSlash + 1), strDir))
+            return false;
+        if (strDir == "/")
+            strDir.clear();
+        strFull = strDir + "/" + strName;
+        ssize_t cb = readlink(strFull.c_str(), link.data(), link.size());
+        if (cb < 0 || (size_t)cb >= link.size())
+            return true;  // no link: the file itself, or no file yet
+        std::string strTarget(link.data(), (size_t)cb);
+        strPath = strTarget[0] == '/' ? strTarget : strDir + "/" + strTarget;
     }
-    std::string strFull;
-    for (const std::string& part : parts)
-        strFull += "/" + part;
-    bool bTrailing = strPath.size() > 1 && strPath.back() == '/';
-    if (strFull.empty() || bTrailing)
-        strFull += "/";
-    return strFull;
+    errno = ELOOP;
+    return false;
+}
+
+DWORD CopyPath(const std::string& strPath, DWORD nBufferLength, LPSTR lpBuffer)
+{
+    if (strPath.size() >= nBufferLength || lpBuffer == NULL)
+        return (DWORD)strPath.size() + 1;
+    memcpy(lpBuffer, strPath.c_str(), strPath.size() + 1);
+    return (DWORD)strPath.size();
+}
+
+// Where statx cannot tell, a mount point is where the device changes; a file bound over another on the
+// same file system then goes unseen.
+bool IsMountRoot(const std::string& strPath)
+{
+    struct statx stx;
+    if (statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) != 0)
+        return false;
+    if (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    struct stat stSelf, stParent;
+    std::string strParent = strPath.substr(0, strPath.rfind('/') + 1);
+    return stat(strPath.c_str(), &stSelf) == 0 && stat(strParent.c_str(), &stParent) == 0 &&
+           stSelf.st_dev != stParent.st_dev;
 }
 
 void SyncDirectoryOf(const char* pszPath)
@@ -82,7 +183,7 @@ void SyncDirectoryOf(const char* pszPath)
     std::string strDir(pszPath);
     size_t nSlash = strDir.rfind('/');
     strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strDir.substr(0, nSlash);
-    int fd = open(strDir.c_str(), O_RDONLY | O_DIRECTORY);
+    int fd = open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0)
     {
         fsync(fd);
@@ -92,27 +193,24 @@ void SyncDirectoryOf(const char* pszPath)
 
 } // namespace
 
+// Files are opened as they are, or created new; a template gives a new file its owner and permission bits.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
-                          DWORD dwCreationDisposition, DWORD, HANDLE)
+                          DWORD dwCreationDisposition, DWORD, HANDLE hTemplateFile)
 {
-    if (lpFileName == NULL || dwCreationDisposition != OPEN_EXISTING)
-    {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    int fd = open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-    {
-        compat__set_error_from_errno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    return HandleOf(fd);
+    if (lpFileName == NULL)
+        return FailHandle(EINVAL);
+    if (dwCreationDisposition == OPEN_EXISTING)
+        return OpenExisting(lpFileName, dwDesiredAccess);
+    if (dwCreationDisposition == CREATE_NEW && (dwDesiredAccess & GENERIC_WRITE) && !(dwDesiredAccess & GENERIC_READ))
+        return CreateNew(lpFileName, hTemplateFile);
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
 }
 
 DWORD WINAPI GetFileType(HANDLE hFile)
 {
     struct stat st;
-    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || fstat(DescriptorOf(hFile), &st) != 0)
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || fstat(compat__descriptor_of(hFile), &st) != 0)
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return FILE_TYPE_UNKNOWN;
@@ -126,11 +224,22 @@ DWORD WINAPI GetFileType(HANDLE hFile)
     return FILE_TYPE_UNKNOWN;
 }
 
+BOOL WINAPI SetEndOfFile(HANDLE hFile)
+{
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL)
+        return Fail(EBADF);
+    int fd = compat__descriptor_of(hFile);
+    off_t nAt = lseek(fd, 0, SEEK_CUR);
+    if (nAt < 0 || compat__sys_fails("ftruncate") || ftruncate(fd, nAt) != 0)
+        return Fail(errno);
+    return TRUE;
+}
+
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (hObject == INVALID_HANDLE_VALUE || hObject == NULL)
         return Fail(EBADF);
-    return close(DescriptorOf(hObject)) == 0 ? TRUE : Fail(errno);
+    return close(compat__descriptor_of(hObject)) == 0 ? TRUE : Fail(errno);
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
@@ -147,6 +256,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
     return dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL;
 }
 
+// Windows resolves "." and ".." by the name alone, because its file systems do; here they are resolved as
+// the file system resolves them, so a relative path needs a working folder that still exists.
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart)
 {
     if (lpFileName == NULL || lpFileName[0] == 0)
@@ -154,35 +265,53 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
         SetLastError(lpFileName == NULL ? ERROR_INVALID_PARAMETER : ERROR_INVALID_NAME);
         return 0;
     }
-    std::string strFull = Normalise(lpFileName[0] == '/' ? std::string(lpFileName)
-                                                         : CurrentDirectory() + "/" + lpFileName);
-    if (strFull.size() >= nBufferLength || lpBuffer == NULL)
-        return (DWORD)strFull.size() + 1;
-    memcpy(lpBuffer, strFull.c_str(), strFull.size() + 1);
-    if (lpFilePart != NULL)
+    std::string strPath = lpFileName, strCwd, strFull;
+    if (strPath[0] != '/' && !CurrentDirectory(strCwd))
+        return Fail(errno);
+    if (!ResolvePath(strPath[0] == '/' ? strPath : strCwd + "/" + strPath, strFull))
+        return Fail(errno);
+    DWORD nResult = CopyPath(strFull, nBufferLength, lpBuffer);
+    if (nResult < nBufferLength && lpFilePart != NULL)
         *lpFilePart = strFull.back() == '/' ? NULL : lpBuffer + strFull.rfind('/') + 1;
-    return (DWORD)strFull.size();
+    return nResult;
 }
 
-// The new file takes the old one's permission bits, and where this process may, its owner and group.
+// The mount point that the path lies on, with a separator at its end.
+BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DWORD cchBufferLength)
+{
+    if (lpszFileName == NULL || lpszFileName[0] != '/' || lpszVolumePathName == NULL)
+        return Fail(EINVAL);
+    std::string strPath = lpszFileName;
+    while (strPath.size() > 1 && strPath.back() == '/')
+        strPath.pop_back();
+    while (strPath.size() > 1 && !IsMountRoot(strPath))
+        strPath.erase(std::max<size_t>(strPath.rfind('/'), 1));
+    if (strPath != "/")
+        strPath += "/";
+    if (CopyPath(strPath, cchBufferLength, lpszVolumePathName) >= cchBufferLength)
+    {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The replacement keeps the owner and mode it was made with: a template at its creation gives it the
+// replaced file's, since nothing may act on it by name between its creation and the move.
 BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName, LPCSTR lpBackupFileName,
                          DWORD, LPVOID, LPVOID)
 {
     struct stat st;
     if (lpReplacedFileName == NULL || lpReplacementFileName == NULL || lpBackupFileName != NULL)
         return Fail(EINVAL);
-    if (stat(lpReplacedFileName, &st) != 0)
+    if (lstat(lpReplacedFileName, &st) != 0)
         return Fail(errno);
-    if (chmod(lpReplacementFileName, st.st_mode & 07777) != 0)
-        return Fail(errno);
-    // Keeping the owner needs rights this process may not have; the permission bits are what readers rely on.
-    int nOwnerKept = chown(lpReplacementFileName, st.st_uid, st.st_gid);
-    (void)nOwnerKept;
-    if (rename(lpReplacementFileName, lpReplacedFileName) != 0)
+    if (compat__sys_fails("rename") || rename(lpReplacementFileName, lpReplacedFileName) != 0)
     {
         SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
         return FALSE;
     }
+    SyncDirectoryOf(lpReplacedFileName);
     return TRUE;
 }
 
@@ -196,11 +325,18 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
-    if (rename(lpExistingFileName, lpNewFileName) != 0)
+    if (compat__sys_fails("rename") || rename(lpExistingFileName, lpNewFileName) != 0)
         return Fail(errno);
     if (dwFlags & MOVEFILE_WRITE_THROUGH)
         SyncDirectoryOf(lpNewFileName);
     return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
+{
+    if (lpFileName == NULL)
+        return Fail(EINVAL);
+    return unlink(lpFileName) == 0 ? TRUE : Fail(errno);
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)

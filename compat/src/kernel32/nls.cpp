@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include <new>
 #include <string>
 
 namespace {
@@ -78,6 +79,21 @@ bool IsSupported(UINT codePage)
     return false;
 }
 
+// The conversion is built in the library's strings, which throw when memory runs out: the call fails instead.
+template <typename Body>
+int OrOutOfMemory(Body body)
+{
+    try
+    {
+        return body();
+    }
+    catch (const std::bad_alloc&)
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+}
+
 // Copies the converted text out as Windows does: the size needed when there is no buffer, 0 when it is too small.
 template <class Text, class Char>
 int CopyOut(const Text& text, Char* pOut, int nOut)
@@ -108,14 +124,16 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD, LPCSTR lpMultiByteStr, int 
     // -1 converts through the terminator, which is then counted too.
     int nIn = cbMultiByte < 0 ? (int)strlen(lpMultiByteStr) + 1 : cbMultiByte;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
-    std::u16string text;
-    for (int i = 0; i < nIn;)
-    {
-        char32_t ch;
-        i += DecodeUtf8(p + i, nIn - i, ch);
-        AppendUtf16(text, ch);
-    }
-    return CopyOut(text, lpWideCharStr, cchWideChar);
+    return OrOutOfMemory([&] {
+        std::u16string text;
+        for (int i = 0; i < nIn;)
+        {
+            char32_t ch;
+            i += DecodeUtf8(p + i, nIn - i, ch);
+            AppendUtf16(text, ch);
+        }
+        return CopyOut(text, lpWideCharStr, cchWideChar);
+    });
 }
 
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
@@ -132,12 +150,14 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int 
     if (lpUsedDefaultChar != NULL)
         *lpUsedDefaultChar = FALSE;
     int nIn = cchWideChar < 0 ? (int)std::char_traits<WCHAR>::length(lpWideCharStr) + 1 : cchWideChar;
-    std::string text;
-    for (int i = 0; i < nIn;)
-    {
-        char32_t ch;
-        i += DecodeUtf16(lpWideCharStr + i, nIn - i, ch);
-        AppendUtf8(text, ch);
-    }
-    return CopyOut(text, lpMultiByteStr, cbMultiByte);
+    return OrOutOfMemory([&] {
+        std::string text;
+        for (int i = 0; i < nIn;)
+        {
+            char32_t ch;
+            i += DecodeUtf16(lpWideCharStr + i, nIn - i, ch);
+            AppendUtf8(text, ch);
+        }
+        return CopyOut(text, lpMultiByteStr, cbMultiByte);
+    });
 }

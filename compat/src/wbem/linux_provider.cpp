@@ -3,9 +3,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -14,30 +16,38 @@ namespace compat_wbem {
 
 namespace {
 
+// No value of the host's is longer; a file that goes on, such as a link to /dev/zero, is cut here.
+const size_t kMaxHostFile = 64 * 1024;
+
 // Every read of the host passes here, so that a fixture tree under strRoot can stand in for the whole host.
+// Only regular files are read, sysfs attributes among them: a pipe or a device could block or never end.
 bool ReadHostFile(const std::string& strRoot, const std::string& strPath, std::string& text)
 {
     std::string strFull = strRoot;
     while (!strFull.empty() && strFull.back() == '/')
         strFull.pop_back();
     strFull += strPath;
-    int fd = open(strFull.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(strFull.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st;
+    bool bRead = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     text.clear();
     char buf[4096];
-    for (;;)
+    while (bRead && text.size() < kMaxHostFile)
     {
-        ssize_t cb = read(fd, buf, sizeof(buf));
+        ssize_t cb = read(fd, buf, std::min(sizeof(buf), kMaxHostFile - text.size()));
         if (cb < 0 && errno == EINTR)
             continue;
         if (cb <= 0)
         {
-            close(fd);
-            return cb == 0;  // a directory opens but does not read: as unreadable as a file only root may read
+            bRead = cb == 0;
+            break;
         }
         text.append(buf, (size_t)cb);
     }
+    close(fd);
+    return bRead;
 }
 
 // Text read from the file with one trailing char removed where it is `chEnd`; null where the file cannot be read.

@@ -3,6 +3,7 @@
 #include <wbemcli.h>
 
 #include <atomic>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,21 @@ private:
     IID m_iid;
 };
 
+// The provider's text lives in the library's strings, which throw when memory runs out; a COM method must
+// answer with an error instead.
+template <typename Body>
+HRESULT OrOutOfMemory(Body body)
+{
+    try
+    {
+        return body();
+    }
+    catch (const std::bad_alloc&)
+    {
+        return WBEM_E_OUT_OF_MEMORY;
+    }
+}
+
 HRESULT FillVariant(const Value& value, VARIANT* pVal)
 {
     if (value.bNull)
@@ -95,7 +111,12 @@ class ClassObject : public Object<IWbemClassObject>
 public:
     ClassObject(const ClassDef& def, const Row& row) : Object(IID_IWbemClassObject), m_def(def), m_row(row) {}
 
-    STDMETHODIMP Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) override
+    STDMETHODIMP Get(LPCWSTR wszName, LONG lFlags, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) override
+    {
+        return OrOutOfMemory([&] { return GetProperty(wszName, lFlags, pVal, pType, plFlavor); });
+    }
+
+    HRESULT GetProperty(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor)
     {
         if (wszName == NULL)
             return WBEM_E_INVALID_PARAMETER;
@@ -164,9 +185,15 @@ public:
         if (apObjects == NULL || puReturned == NULL)
             return WBEM_E_INVALID_PARAMETER;
         *puReturned = 0;
-        while (*puReturned < uCount && m_nNext < m_rows.size())
-            apObjects[(*puReturned)++] = new ClassObject(m_def, m_rows[m_nNext++]);
-        return *puReturned == uCount ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
+        HRESULT hr = OrOutOfMemory([&] {
+            while (*puReturned < uCount && m_nNext < m_rows.size())
+            {
+                apObjects[*puReturned] = new ClassObject(m_def, m_rows[m_nNext]);
+                ++*puReturned, ++m_nNext;
+            }
+            return WBEM_S_NO_ERROR;
+        });
+        return FAILED(hr) ? hr : *puReturned == uCount ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
     }
 
     STDMETHODIMP Skip(LONG, ULONG nCount) override
@@ -195,17 +222,19 @@ public:
         if (ppEnum == NULL || strFilter == NULL)
             return WBEM_E_INVALID_PARAMETER;
         *ppEnum = NULL;
-        std::string name = Narrow(strFilter);
-        for (const ClassDef& def : Classes())
-        {
-            if (!SameName(name, def.pszName))
-                continue;
-            std::vector<Row> rows;
-            def.pfnFill(g_strRoot, rows);
-            *ppEnum = new Enumerator(def, std::move(rows));
-            return WBEM_S_NO_ERROR;
-        }
-        return WBEM_E_INVALID_CLASS;
+        return OrOutOfMemory([&] {
+            std::string name = Narrow(strFilter);
+            for (const ClassDef& def : Classes())
+            {
+                if (!SameName(name, def.pszName))
+                    continue;
+                std::vector<Row> rows;
+                def.pfnFill(g_strRoot, rows);
+                *ppEnum = new Enumerator(def, std::move(rows));
+                return WBEM_S_NO_ERROR;
+            }
+            return WBEM_E_INVALID_CLASS;
+        });
     }
 
     COMPAT_UNSUPPORTED(OpenNamespace, (const BSTR, LONG, IWbemContext *, IWbemServices **, IWbemCallResult **))
@@ -253,10 +282,12 @@ public:
         if (ppNamespace == NULL || strNetworkResource == NULL)
             return WBEM_E_INVALID_PARAMETER;
         *ppNamespace = NULL;
-        if (!IsLocalCimv2(Narrow(strNetworkResource)))
-            return WBEM_E_INVALID_NAMESPACE;
-        *ppNamespace = new Services();
-        return WBEM_S_NO_ERROR;
+        return OrOutOfMemory([&] {
+            if (!IsLocalCimv2(Narrow(strNetworkResource)))
+                return WBEM_E_INVALID_NAMESPACE;
+            *ppNamespace = new Services();
+            return WBEM_S_NO_ERROR;
+        });
     }
 };
 
@@ -266,7 +297,9 @@ public:
 
 HRESULT compat__create_wbem_locator(REFIID riid, void** ppv)
 {
-    compat_wbem::Locator* pLocator = new compat_wbem::Locator();
+    compat_wbem::Locator* pLocator = new (std::nothrow) compat_wbem::Locator();
+    if (pLocator == NULL)
+        return E_OUTOFMEMORY;
     HRESULT hr = pLocator->QueryInterface(riid, ppv);
     pLocator->Release();
     return hr;

@@ -1,7 +1,10 @@
 // Test helpers for POSIX hosts: scratch folders, the program's path, processes through sh, and permission bits.
 #include "test_util.h"
 
+#include "compat/sys_probe.h"
 #include "compat/user_probe.h"
+
+#include <errno.h>
 
 #include <dirent.h>
 #include <stdlib.h>
@@ -127,14 +130,16 @@ bool IsMarked(const std::string& path)
     return stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == kMarkMode;
 }
 
-// Files here have no share modes: an open file can always be replaced.
-void* LockExclusively(const std::string&)
+// Files here have no share modes, so the stand-in refuses the next open, as Windows refuses a locked file's.
+void* LockExclusively(const std::string& path)
 {
-    return NULL;
+    compat_sys_inject("open", 1, EBUSY, NULL, NULL);
+    return const_cast<std::string*>(&path);
 }
 
 void Unlock(void*)
 {
+    compat_sys_clear();
 }
 
 } // namespace tavlen_test

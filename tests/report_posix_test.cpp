@@ -1,0 +1,380 @@
+// Replacing the report on POSIX: each failing step through the stand-in's seam, the race for the temporary
+// file, owners and modes, rights, links and dots, and the targets that are written in place.
+#include <gtest/gtest.h>
+
+#include "InventoryDlg.h"
+#include "compat/sys_probe.h"
+#include "test_util.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+using tavlen_test::TempDir;
+
+namespace {
+
+const std::string kOld = "old report\n";
+const uid_t kNobody = 65534;
+
+// One report of fixed values, written as a run writes it once the values are read.
+void WriteReport(const std::string& path)
+{
+    CInventoryDlg dlg;
+    dlg.m_strReportPath = path.c_str();
+    dlg.m_strModel = "Model 7";
+    dlg.WriteReport();
+}
+
+bool IsWholeReport(const std::string& bytes)
+{
+    std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
+    return lines.size() == 6 && tavlen_test::MatchesStampLayout(lines[0]) && lines[5].compare(0, 3, "os=") == 0 &&
+           bytes.back() == '\n';
+}
+
+std::vector<std::string> TempFiles(const std::string& dir)
+{
+    std::vector<std::string> found;
+    if (DIR* pDir = opendir(dir.c_str()))
+    {
+        while (struct dirent* pEntry = readdir(pDir))
+            if (strncmp(pEntry->d_name, "~tavlen-", 8) == 0)
+                found.push_back(pEntry->d_name);
+        closedir(pDir);
+    }
+    return found;
+}
+
+struct stat StatOf(const std::string& path)
+{
+    struct stat st = {};
+    lstat(path.c_str(), &st);
+    return st;
+}
+
+std::string Quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+// The real program, as another user.
+DWORD RunTavlenAsNobody(const std::string& path)
+{
+    return tavlen_test::RunProcess("setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                   Quoted(tavlen_test::TavlenExe()) + " -f " + Quoted(path), "");
+}
+
+} // namespace
+
+// Every step of the write can fail: each leaves the old report byte for byte, with its mode, and no
+// temporary file. The first open looks at the old report; the second makes the temporary file.
+TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
+{
+    const struct
+    {
+        const char* pszCall;
+        int nCall;
+        int nErrno;
+    } steps[] = {
+        { "open", 2, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
+        { "fchown", 1, EIO },  { "fchmod", 1, EIO }, { "rename", 1, EXDEV },
+    };
+    TempDir dir;
+    std::string path = dir.File("report.txt");
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE(std::string(step.pszCall) + " fails");
+        tavlen_test::WriteFileBytes(path, kOld);
+        ASSERT_EQ(0, chmod(path.c_str(), 0640));
+        compat_sys_inject(step.pszCall, step.nCall, step.nErrno, NULL, NULL);
+        WriteReport(path);
+        compat_sys_clear();
+        EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(path));
+        EXPECT_EQ(0640u, StatOf(path).st_mode & 07777);
+        EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
+    }
+}
+
+namespace {
+
+void RemoveFile(void* pv)
+{
+    unlink(static_cast<std::string*>(pv)->c_str());
+}
+
+} // namespace
+
+// A name already taken is passed over for another, and an old report that went away while it was being
+// replaced leaves its place to the new one.
+TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
+{
+    TempDir dir;
+    std::string path = dir.File("report.txt");
+    for (const char* pszCall : { "open", "rename" })
+    {
+        SCOPED_TRACE(pszCall);
+        tavlen_test::WriteFileBytes(path, kOld);
+        if (std::string(pszCall) == "open")
+        {
+            compat_sys_inject("open", 2, EEXIST, NULL, NULL);
+        }
+        else
+        {
+            compat_sys_inject("rename", 1, EIO, RemoveFile, &path);
+        }
+        WriteReport(path);
+        compat_sys_clear();
+        EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(path)));
+        EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
+    }
+}
+
+namespace {
+
+struct Swap
+{
+    std::string dir, victim;
+    mode_t nTempMode = 0;
+};
+
+// As the folder's owner could, between the write and the move: the temporary file gives way to a link.
+void SwapTempForLink(void* pv)
+{
+    Swap& swap = *static_cast<Swap*>(pv);
+    for (const std::string& name : TempFiles(swap.dir))
+    {
+        std::string temp = swap.dir + "/" + name;
+        swap.nTempMode = StatOf(temp).st_mode & 07777;
+        if (rename(temp.c_str(), (swap.dir + "/taken-away").c_str()) == 0)
+            symlink(swap.victim.c_str(), temp.c_str());
+    }
+}
+
+} // namespace
+
+// Nothing acts on the temporary file by its name once it is made: a link put in its place leads nowhere.
+// The file is never wider than the old report's mode while it is written.
+TEST(ReportRace, ALinkInPlaceOfTheTemporaryFileTouchesNothing)
+{
+    TempDir dir, elsewhere;
+    Swap swap{ dir.path(), elsewhere.File("victim") };
+    tavlen_test::WriteFileBytes(swap.victim, "secret");
+    ASSERT_EQ(0, chmod(swap.victim.c_str(), 0600));
+    std::string path = dir.File("report.txt");
+    tavlen_test::WriteFileBytes(path, kOld);
+    ASSERT_EQ(0, chmod(path.c_str(), 0604));
+    if (geteuid() == 0)
+    {
+        ASSERT_EQ(0, chown(path.c_str(), kNobody, kNobody));
+    }
+
+    compat_sys_inject("fsync", 1, 0, SwapTempForLink, &swap);
+    WriteReport(path);
+    compat_sys_clear();
+    struct stat st = StatOf(swap.victim);
+    EXPECT_EQ(0600u, st.st_mode & 07777);
+    EXPECT_EQ(geteuid(), st.st_uid);
+    EXPECT_EQ("secret", tavlen_test::ReadFileBytes(swap.victim));
+    EXPECT_EQ(0604u, swap.nTempMode);
+}
+
+// The new report has the old one's owner, group and mode, setuid and setgid bits too; a new one gets the
+// mode the umask leaves. Giving a file away needs root.
+TEST(ReportModes, TheNewReportHasTheOldOnesOwnerAndMode)
+{
+    const struct
+    {
+        mode_t nMode;
+        uid_t nOwner;
+    } cases[] = { { 0600, 0 }, { 06755, 0 }, { 0640, kNobody }, { 0444, kNobody } };
+    TempDir dir;
+    std::string path = dir.File("report.txt");
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.nMode);
+        if (geteuid() != 0 && (c.nMode & 06000))
+            continue;  // writing clears those bits for a process without CAP_FSETID, in place too
+        tavlen_test::WriteFileBytes(path, kOld);
+        if (geteuid() == 0)
+        {
+            ASSERT_EQ(0, chown(path.c_str(), c.nOwner, c.nOwner));
+        }
+        ASSERT_EQ(0, chmod(path.c_str(), c.nMode));
+        struct stat before = StatOf(path);
+        WriteReport(path);
+        struct stat after = StatOf(path);
+        if (geteuid() != 0 && c.nMode == 0444)
+        {
+            EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(path)) << "a read-only report is kept";
+            continue;
+        }
+        EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(path)));
+        EXPECT_EQ(before.st_mode & 07777, after.st_mode & 07777);
+        EXPECT_EQ(before.st_uid, after.st_uid);
+        EXPECT_EQ(before.st_gid, after.st_gid);
+    }
+
+    unlink(path.c_str());
+    mode_t nMask = umask(027);
+    WriteReport(path);
+    umask(nMask);
+    EXPECT_EQ(0640u, StatOf(path).st_mode & 07777);
+}
+
+// A file this user could not open for writing is kept, whatever the folder allows.
+TEST(ReportRights, AReportThisUserCouldNotWriteIsKept)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the program as another user";
+    TempDir dir;
+    ASSERT_EQ(0, chmod(dir.path().c_str(), 0755));
+    const struct
+    {
+        const char* pszFolderMode;
+        uid_t nFileOwner;
+        mode_t nFileMode;
+        bool bWritten;
+    } cases[] = {
+        { "nobody's", kNobody, 0444, false },
+        { "open to all", 0, 0644, false },
+        { "nobody's", kNobody, 0644, true },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.pszFolderMode) + " folder, mode " + std::to_string(c.nFileMode));
+        std::string folder = dir.File(std::to_string(&c - cases));
+        ASSERT_EQ(0, mkdir(folder.c_str(), 0777));
+        ASSERT_EQ(0, c.nFileOwner == 0 ? chmod(folder.c_str(), 0777) : chown(folder.c_str(), kNobody, kNobody));
+        std::string path = folder + "/report.txt";
+        tavlen_test::WriteFileBytes(path, kOld);
+        ASSERT_EQ(0, chown(path.c_str(), c.nFileOwner, c.nFileOwner));
+        ASSERT_EQ(0, chmod(path.c_str(), c.nFileMode));
+        EXPECT_EQ(0u, RunTavlenAsNobody(path));
+        std::string bytes = tavlen_test::ReadFileBytes(path);
+        EXPECT_EQ(c.bWritten, bytes != kOld);
+        EXPECT_EQ(c.bWritten, tavlen_test::SplitReportLines(bytes).size() == 6u);
+        EXPECT_EQ(c.nFileOwner, StatOf(path).st_uid);
+    }
+}
+
+// A path means what opening it means: its folder as the file system resolves it, a link followed to the
+// file it names, and nothing where open(2) would refuse the path.
+TEST(ReportPaths, LinksAndDotsResolveAsTheSystemResolvesThem)
+{
+    TempDir dir;
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.path().c_str()));
+    for (const char* pszFolder : { "x", "a", "a/b", "real" })
+        ASSERT_EQ(0, mkdir(pszFolder, 0755));
+    ASSERT_EQ(0, symlink("../a/b", "x/lnk"));
+    ASSERT_EQ(0, symlink("real/report.txt", "link"));
+    ASSERT_EQ(0, symlink("real/new.txt", "dangling"));
+    tavlen_test::WriteFileBytes("file", kOld);
+    tavlen_test::WriteFileBytes("real/report.txt", kOld);
+
+    const struct
+    {
+        const char* pszPath;
+        const char* pszWritten;  // the file that holds the report afterwards, or NULL for none
+    } cases[] = {
+        { "file/.", NULL }, { "file/../file", NULL }, { "nodir/../file", NULL },
+        { "x/lnk/../r", "a/r" }, { "link", "real/report.txt" }, { "dangling", "real/new.txt" },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszPath);
+        WriteReport(c.pszPath);
+        if (c.pszWritten != NULL)
+        {
+            EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(c.pszWritten)));
+        }
+    }
+    EXPECT_EQ(kOld, tavlen_test::ReadFileBytes("file"));
+    EXPECT_FALSE(tavlen_test::FileExists("x/r"));
+    EXPECT_TRUE(S_ISLNK(StatOf("link").st_mode) && S_ISLNK(StatOf("dangling").st_mode)) << "the links stay links";
+    EXPECT_TRUE(TempFiles(dir.path()).empty() && TempFiles(dir.File("real")).empty() && TempFiles(dir.File("a")).empty());
+    ASSERT_TRUE(::SetCurrentDirectoryA("/"));
+}
+
+// Without a working folder a relative path has no meaning, and must not be taken from the root.
+TEST(ReportPaths, ARelativePathFromADeletedWorkingFolderWritesNothing)
+{
+    TempDir dir;
+    std::string victim = dir.File("victim.txt");
+    tavlen_test::WriteFileBytes(victim, kOld);
+    ASSERT_EQ(0, mkdir(dir.File("gone").c_str(), 0755));
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.File("gone").c_str()));
+    ASSERT_EQ(0, rmdir(dir.File("gone").c_str()));
+    WriteReport(victim.substr(1));
+    ASSERT_TRUE(::SetCurrentDirectoryA("/"));
+    EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(victim));
+}
+
+namespace {
+
+void CloseReader(void* pv)
+{
+    close(*static_cast<int*>(pv));
+}
+
+} // namespace
+
+// A pipe is written in place when someone reads it, and refused at once when no one does. A reader that
+// leaves mid-write, or a file-size limit, makes the write fail; the program lives on and keeps the old report.
+TEST(ReportInPlace, PipesAndLimitsFailWithoutHangingOrKilling)
+{
+    TempDir dir;
+    std::string fifo = dir.File("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    WriteReport(fifo);  // no reader: must return, not wait for one
+
+    int fdReader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fdReader, 0);
+    WriteReport(fifo);
+    char buf[512] = {};
+    ssize_t cb = read(fdReader, buf, sizeof(buf) - 1);
+    EXPECT_TRUE(cb > 0 && IsWholeReport(std::string(buf, (size_t)cb)));
+    compat_sys_inject("write", 1, 0, CloseReader, &fdReader);
+    WriteReport(fifo);  // the reader is gone when the write comes
+    compat_sys_clear();
+
+    std::string path = dir.File("report.txt");
+    struct rlimit old;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+    for (rlim_t nLimit : { 0, 30, 59 })  // the report is 60 bytes
+    {
+        SCOPED_TRACE(nLimit);
+        tavlen_test::WriteFileBytes(path, kOld);
+        struct rlimit small = { nLimit, old.rlim_max };
+        ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+        WriteReport(path);
+        ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &old));
+        EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(path));
+        EXPECT_TRUE(TempFiles(dir.path()).empty());
+    }
+}
+
+// A file bound over another, as one is bound into a container, cannot be renamed over: it is written in place.
+TEST(ReportInPlace, AMountedFileIsWrittenInPlace)
+{
+    TempDir dir;
+    std::string source = dir.File("host.txt"), target = dir.File("bound.txt");
+    tavlen_test::WriteFileBytes(source, std::string(4000, '#'));
+    tavlen_test::WriteFileBytes(target, kOld);
+    std::string out;
+    std::string scene = "unshare -m sh -c " +
+        Quoted("mount --make-rprivate / && mount --bind \"$0\" \"$1\" && \"$2\" -f \"$1\"") + " " +
+        Quoted(source) + " " + Quoted(target) + " " + Quoted(tavlen_test::TavlenExe());
+    if (tavlen_test::RunProcess(scene + " 2>/dev/null", "", &out) != 0)
+        GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(source))) << "cut after the report";
+    EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(target));
+}
