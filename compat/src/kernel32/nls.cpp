@@ -79,21 +79,6 @@ bool IsSupported(UINT codePage)
     return false;
 }
 
-// The conversion is built in the library's strings, which throw when memory runs out: the call fails instead.
-template <typename Body>
-int OrOutOfMemory(Body body)
-{
-    try
-    {
-        return body();
-    }
-    catch (const std::bad_alloc&)
-    {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-}
-
 // Copies the converted text out as Windows does: the size needed when there is no buffer, 0 when it is too small.
 template <class Text, class Char>
 int CopyOut(const Text& text, Char* pOut, int nOut)
@@ -107,6 +92,30 @@ int CopyOut(const Text& text, Char* pOut, int nOut)
     }
     memcpy(pOut, text.data(), text.size() * sizeof(Char));
     return (int)text.size();
+}
+
+// Decodes the whole input and copies the text out. The text is built in the library's strings, which throw
+// when memory runs out; the call then fails instead.
+template <class Text, class In, class Char>
+int Convert(const In* p, int nIn, int (*pfnDecode)(const In*, int, char32_t&), void (*pfnAppend)(Text&, char32_t),
+            Char* pOut, int nOut)
+{
+    try
+    {
+        Text text;
+        for (int i = 0; i < nIn;)
+        {
+            char32_t ch;
+            i += pfnDecode(p + i, nIn - i, ch);
+            pfnAppend(text, ch);
+        }
+        return CopyOut(text, pOut, nOut);
+    }
+    catch (const std::bad_alloc&)
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
 }
 
 } // namespace
@@ -124,16 +133,7 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD, LPCSTR lpMultiByteStr, int 
     // -1 converts through the terminator, which is then counted too.
     int nIn = cbMultiByte < 0 ? (int)strlen(lpMultiByteStr) + 1 : cbMultiByte;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
-    return OrOutOfMemory([&] {
-        std::u16string text;
-        for (int i = 0; i < nIn;)
-        {
-            char32_t ch;
-            i += DecodeUtf8(p + i, nIn - i, ch);
-            AppendUtf16(text, ch);
-        }
-        return CopyOut(text, lpWideCharStr, cchWideChar);
-    });
+    return Convert<std::u16string>(p, nIn, DecodeUtf8, AppendUtf16, lpWideCharStr, cchWideChar);
 }
 
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
@@ -150,14 +150,5 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int 
     if (lpUsedDefaultChar != NULL)
         *lpUsedDefaultChar = FALSE;
     int nIn = cchWideChar < 0 ? (int)std::char_traits<WCHAR>::length(lpWideCharStr) + 1 : cchWideChar;
-    return OrOutOfMemory([&] {
-        std::string text;
-        for (int i = 0; i < nIn;)
-        {
-            char32_t ch;
-            i += DecodeUtf16(lpWideCharStr + i, nIn - i, ch);
-            AppendUtf8(text, ch);
-        }
-        return CopyOut(text, lpMultiByteStr, cbMultiByte);
-    });
+    return Convert<std::string>(lpWideCharStr, nIn, DecodeUtf16, AppendUtf8, lpMultiByteStr, cbMultiByte);
 }
