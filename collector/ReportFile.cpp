@@ -26,7 +26,7 @@ struct Target
     int nDirLength;   // the length of its folder, with the trailing separator
 };
 
-// Read rights too, as the new file takes its attributes from this handle.
+// Its attributes are read too: a new report is made with this file as its template.
 HANDLE OpenForWriting(const CString& strPath)
 {
     return ::CreateFileA(strPath, GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_READ_EA,
