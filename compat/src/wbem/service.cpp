@@ -193,7 +193,13 @@ public:
             }
             return WBEM_S_NO_ERROR;
         });
-        return FAILED(hr) ? hr : *puReturned == uCount ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
+        if (FAILED(hr))
+        {
+            while (*puReturned > 0)
+                apObjects[--*puReturned]->Release();
+            return hr;
+        }
+        return *puReturned == uCount ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
     }
 
     STDMETHODIMP Skip(LONG, ULONG nCount) override
