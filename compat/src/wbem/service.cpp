@@ -195,7 +195,7 @@ public:
         });
         if (FAILED(hr))
         {
-            while (*puReturned > 0)
+            for (m_nNext -= *puReturned; *puReturned > 0;)
                 apObjects[--*puReturned]->Release();
             return hr;
         }
