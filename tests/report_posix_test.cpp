@@ -230,8 +230,9 @@ TEST(ReportModes, TheNewReportHasTheOldOnesOwnerAndMode)
     EXPECT_EQ(0640u, StatOf(path).st_mode & 07777);
 }
 
-// A file this user could not open for writing is kept, whatever the folder allows.
-TEST(ReportRights, AReportThisUserCouldNotWriteIsKept)
+// A file this user could not open for writing is kept, whatever the folder allows; a file it could write,
+// in a folder where no new file can be made beside it, is kept whole rather than rewritten in place.
+TEST(ReportRights, AReportThisUserCouldNotReplaceIsKeptWhole)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to run the program as another user";
@@ -239,29 +240,32 @@ TEST(ReportRights, AReportThisUserCouldNotWriteIsKept)
     ASSERT_EQ(0, chmod(dir.path().c_str(), 0755));
     const struct
     {
-        const char* pszFolderMode;
+        uid_t nFolderOwner;
+        mode_t nFolderMode;
         uid_t nFileOwner;
         mode_t nFileMode;
         bool bWritten;
     } cases[] = {
-        { "nobody's", kNobody, 0444, false },
-        { "open to all", 0, 0644, false },
-        { "nobody's", kNobody, 0644, true },
+        { kNobody, 0755, kNobody, 0444, false },
+        { 0, 0777, 0, 0644, false },
+        { 0, 0755, 0, 0666, false },
+        { kNobody, 0755, kNobody, 0644, true },
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(std::string(c.pszFolderMode) + " folder, mode " + std::to_string(c.nFileMode));
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
         std::string folder = dir.File(std::to_string(&c - cases));
-        ASSERT_EQ(0, mkdir(folder.c_str(), 0777));
-        ASSERT_EQ(0, c.nFileOwner == 0 ? chmod(folder.c_str(), 0777) : chown(folder.c_str(), kNobody, kNobody));
+        ASSERT_EQ(0, mkdir(folder.c_str(), 0700));
+        ASSERT_EQ(0, chown(folder.c_str(), c.nFolderOwner, c.nFolderOwner));
+        ASSERT_EQ(0, chmod(folder.c_str(), c.nFolderMode));
         std::string path = folder + "/report.txt";
         tavlen_test::WriteFileBytes(path, kOld);
         ASSERT_EQ(0, chown(path.c_str(), c.nFileOwner, c.nFileOwner));
         ASSERT_EQ(0, chmod(path.c_str(), c.nFileMode));
         EXPECT_EQ(0u, RunTavlenAsNobody(path));
         std::string bytes = tavlen_test::ReadFileBytes(path);
+        EXPECT_EQ(c.bWritten ? 6u : 1u, tavlen_test::SplitReportLines(bytes).size());
         EXPECT_EQ(c.bWritten, bytes != kOld);
-        EXPECT_EQ(c.bWritten, tavlen_test::SplitReportLines(bytes).size() == 6u);
         EXPECT_EQ(c.nFileOwner, StatOf(path).st_uid);
     }
 }
