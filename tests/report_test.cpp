@@ -169,6 +169,25 @@ TEST_F(ReportTest, AFailedWriteLeavesTheOldReportIntact)
         EXPECT_NE(name.substr(0, 8), "~tavlen-") << "the temporary file is removed";
 }
 
+TEST_F(ReportTest, AReadOnlyReportIsKeptWhereThisUserMayNotWriteIt)
+{
+    std::string path = m_dir.File("report.txt");
+    const std::string old = "old report\r\n";
+    tavlen_test::WriteFileBytes(path, old);
+    bool bDenied = tavlen_test::MakeReadOnly(path);
+    RunCollector(path);
+
+    if (bDenied)
+    {
+        EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
+    }
+    else
+    {
+        EXPECT_EQ(ReportLines(path).size(), 6u) << "whoever may write any file may replace this one";
+    }
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
+}
+
 TEST_F(ReportTest, AClientThatCannotOpenLeavesTheOldReportIntact)
 {
     Service().hrConnect = WBEM_E_ACCESS_DENIED;

@@ -45,6 +45,10 @@ inline std::vector<std::string> SplitReportLines(const std::string& text) { retu
 void MarkFile(const std::string& path);
 bool IsMarked(const std::string& path);
 
+// Makes a file read-only: the read-only attribute on Windows, no write bits elsewhere. True when this user
+// may then no longer write it (root still may).
+bool MakeReadOnly(const std::string& path);
+
 // Holds a file open so that no one else may replace or rewrite it; NULL where it cannot be held.
 void* LockExclusively(const std::string& path);
 void Unlock(void* lock);

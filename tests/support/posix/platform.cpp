@@ -130,6 +130,11 @@ bool IsMarked(const std::string& path)
     return stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == kMarkMode;
 }
 
+bool MakeReadOnly(const std::string& path)
+{
+    return chmod(path.c_str(), 0444) == 0 && access(path.c_str(), W_OK) != 0;
+}
+
 // Files here have no share modes, so the stand-in refuses the next open, as Windows refuses a locked file's.
 void* LockExclusively(const std::string& path)
 {

@@ -144,6 +144,11 @@ bool IsMarked(const std::string& path)
     return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_HIDDEN);
 }
 
+bool MakeReadOnly(const std::string& path)
+{
+    return ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
+}
+
 void* LockExclusively(const std::string& path)
 {
     HANDLE hLock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
