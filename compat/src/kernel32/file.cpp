@@ -42,22 +42,18 @@ int OpenFlagsFor(DWORD dwDesiredAccess)
     bool bWrite = (dwDesiredAccess & GENERIC_WRITE) != 0;
     if (bRead && bWrite)
         return O_RDWR;
-    if (bWrite)
-        return O_WRONLY;
-    // No access asked for: the file is only looked at, which must not open a device or block on a pipe.
-    return bRead ? O_RDONLY : O_PATH;
+    return bWrite ? O_WRONLY : O_RDONLY;
 }
 
 // A pipe without a reader refuses a writer at once instead of blocking the open; once open, the handle
 // blocks as Windows' do.
 HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
 {
-    int nFlags = OpenFlagsFor(dwDesiredAccess);
-    int fd = compat__sys_fails("open") ? -1 : open(lpFileName, nFlags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int fd = compat__sys_fails("open") ? -1
+        : open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return FailHandle(errno);
-    if (nFlags != O_PATH)
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return compat__handle_of(fd);
 }
 
