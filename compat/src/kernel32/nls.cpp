@@ -3,8 +3,6 @@
 
 #include <string.h>
 
-#include <new>
-#include <string>
 
 namespace {
 
@@ -50,25 +48,26 @@ int DecodeUtf16(const WCHAR* p, int n, char32_t& ch)
     return 1;
 }
 
-void AppendUtf8(std::string& out, char32_t ch)
+int EncodeUtf8(char32_t ch, char* p)
 {
     if (ch < 0x80)
-        out += (char)ch;
-    else if (ch < 0x800)
-        out += { (char)(0xC0 | ch >> 6), (char)(0x80 | (ch & 0x3F)) };
-    else if (ch < 0x10000)
-        out += { (char)(0xE0 | ch >> 12), (char)(0x80 | (ch >> 6 & 0x3F)), (char)(0x80 | (ch & 0x3F)) };
-    else
-        out += { (char)(0xF0 | ch >> 18), (char)(0x80 | (ch >> 12 & 0x3F)), (char)(0x80 | (ch >> 6 & 0x3F)),
-                 (char)(0x80 | (ch & 0x3F)) };
+        return p[0] = (char)ch, 1;
+    if (ch < 0x800)
+        return p[0] = (char)(0xC0 | ch >> 6), p[1] = (char)(0x80 | (ch & 0x3F)), 2;
+    if (ch < 0x10000)
+        return p[0] = (char)(0xE0 | ch >> 12), p[1] = (char)(0x80 | (ch >> 6 & 0x3F)),
+               p[2] = (char)(0x80 | (ch & 0x3F)), 3;
+    p[0] = (char)(0xF0 | ch >> 18), p[1] = (char)(0x80 | (ch >> 12 & 0x3F));
+    p[2] = (char)(0x80 | (ch >> 6 & 0x3F)), p[3] = (char)(0x80 | (ch & 0x3F));
+    return 4;
 }
 
-void AppendUtf16(std::u16string& out, char32_t ch)
+int EncodeUtf16(char32_t ch, WCHAR* p)
 {
     if (ch < 0x10000)
-        out += (char16_t)ch;
-    else
-        out += { (char16_t)(0xD800 + ((ch - 0x10000) >> 10)), (char16_t)(0xDC00 + ((ch - 0x10000) & 0x3FF)) };
+        return p[0] = (WCHAR)ch, 1;
+    p[0] = (WCHAR)(0xD800 + ((ch - 0x10000) >> 10)), p[1] = (WCHAR)(0xDC00 + ((ch - 0x10000) & 0x3FF));
+    return 2;
 }
 
 bool IsSupported(UINT codePage)
@@ -79,43 +78,48 @@ bool IsSupported(UINT codePage)
     return false;
 }
 
-// Copies the converted text out as Windows does: the size needed when there is no buffer, 0 when it is too small.
-template <class Text, class Char>
-int CopyOut(const Text& text, Char* pOut, int nOut)
+// Converts straight into the caller's buffer, as Windows does: with no buffer it only counts the size needed,
+// and it fails when the buffer is too small. ASCII, most of any text, passes without decoding.
+template <class In, class Out>
+int Convert(const In* p, int nIn, int (*pfnDecode)(const In*, int, char32_t&), int (*pfnEncode)(char32_t, Out*),
+            Out* pOut, int nOut)
 {
-    if (nOut == 0)
-        return (int)text.size();
-    if ((int)text.size() > nOut)
+    int nLength = 0;
+    int i = 0;
+    while (i < nIn)
     {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
+        int nAscii = 0;
+        while (i + nAscii < nIn && p[i + nAscii] < 0x80)
+            ++nAscii;
+        if (nOut > 0 && nAscii > nOut - nLength)
+            break;
+        for (int j = 0; nOut > 0 && j < nAscii; j++)
+            pOut[nLength + j] = (Out)p[i + j];
+        nLength += nAscii, i += nAscii;
+        if (i == nIn)
+            break;
+        char32_t ch;
+        Out units[4];
+        int nUsed = pfnDecode(p + i, nIn - i, ch);
+        int nUnits = pfnEncode(ch, units);
+        if (nOut > 0 && nUnits > nOut - nLength)
+            break;
+        for (int j = 0; nOut > 0 && j < nUnits; j++)
+            pOut[nLength + j] = units[j];
+        nLength += nUnits, i += nUsed;
     }
-    memcpy(pOut, text.data(), text.size() * sizeof(Char));
-    return (int)text.size();
+    if (i == nIn)
+        return nLength;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
 }
 
-// Decodes the whole input and copies the text out. The text is built in the library's strings, which throw
-// when memory runs out; the call then fails instead.
-template <class Text, class In, class Char>
-int Convert(const In* p, int nIn, int (*pfnDecode)(const In*, int, char32_t&), void (*pfnAppend)(Text&, char32_t),
-            Char* pOut, int nOut)
+int WideLength(LPCWSTR psz)
 {
-    try
-    {
-        Text text;
-        for (int i = 0; i < nIn;)
-        {
-            char32_t ch;
-            i += pfnDecode(p + i, nIn - i, ch);
-            pfnAppend(text, ch);
-        }
-        return CopyOut(text, pOut, nOut);
-    }
-    catch (const std::bad_alloc&)
-    {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
+    int n = 0;
+    while (psz[n] != 0)
+        ++n;
+    return n;
 }
 
 } // namespace
@@ -133,7 +137,7 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD, LPCSTR lpMultiByteStr, int 
     // -1 converts through the terminator, which is then counted too.
     int nIn = cbMultiByte < 0 ? (int)strlen(lpMultiByteStr) + 1 : cbMultiByte;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
-    return Convert<std::u16string>(p, nIn, DecodeUtf8, AppendUtf16, lpWideCharStr, cchWideChar);
+    return Convert(p, nIn, DecodeUtf8, EncodeUtf16, lpWideCharStr, cchWideChar);
 }
 
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
@@ -149,6 +153,6 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int 
     // UTF-8 holds every character, so no default character is ever used.
     if (lpUsedDefaultChar != NULL)
         *lpUsedDefaultChar = FALSE;
-    int nIn = cchWideChar < 0 ? (int)std::char_traits<WCHAR>::length(lpWideCharStr) + 1 : cchWideChar;
-    return Convert<std::string>(lpWideCharStr, nIn, DecodeUtf16, AppendUtf8, lpMultiByteStr, cbMultiByte);
+    int nIn = cchWideChar < 0 ? WideLength(lpWideCharStr) + 1 : cchWideChar;
+    return Convert(lpWideCharStr, nIn, DecodeUtf16, EncodeUtf8, lpMultiByteStr, cbMultiByte);
 }

@@ -18,23 +18,38 @@ namespace {
 std::atomic<long> g_nLive(0);
 std::string g_strRoot = "/";
 
-std::string Narrow(LPCWSTR psz)
+// Where the ASCII name `pszName` begins `psz`, ignoring case as the service does, what follows it; else NULL.
+LPCWSTR AfterName(LPCWSTR psz, const char* pszName)
 {
-    std::string text;
-    for (; psz != NULL && *psz != 0; ++psz)
-        text += *psz < 0x80 ? (char)*psz : '?';
-    return text;
+    for (; *pszName != 0; ++psz, ++pszName)
+    {
+        WCHAR ch = *psz >= 'A' && *psz <= 'Z' ? (WCHAR)(*psz - 'A' + 'a') : *psz;
+        char chName = *pszName >= 'A' && *pszName <= 'Z' ? (char)(*pszName - 'A' + 'a') : *pszName;
+        if (ch != (WCHAR)(unsigned char)chName)
+            return NULL;
+    }
+    return psz;
 }
 
 // Names of classes, properties and namespaces are ASCII and compare without regard to case.
-bool SameName(const std::string& a, const char* b)
+bool SameName(LPCWSTR psz, const char* pszName)
 {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != 0; i++)
-        if (tolower((unsigned char)a[i]) != tolower((unsigned char)b[i]))
-            return false;
-    return i == a.size() && b[i] == 0;
+    LPCWSTR pszRest = AfterName(psz, pszName);
+    return pszRest != NULL && *pszRest == 0;
 }
+
+// Keeps another object alive for as long as this one refers into it.
+class Hold
+{
+public:
+    explicit Hold(IUnknown* pUnknown) : m_pUnknown(pUnknown) { m_pUnknown->AddRef(); }
+    ~Hold() { m_pUnknown->Release(); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    IUnknown* m_pUnknown;
+};
 
 #define COMPAT_UNSUPPORTED(name, args) \
     STDMETHODIMP name args override { return WBEM_E_NOT_SUPPORTED; }
@@ -109,7 +124,8 @@ HRESULT FillVariant(const Value& value, VARIANT* pVal)
 class ClassObject : public Object<IWbemClassObject>
 {
 public:
-    ClassObject(const ClassDef& def, const Row& row) : Object(IID_IWbemClassObject), m_def(def), m_row(row) {}
+    ClassObject(IUnknown* pOwner, const ClassDef& def, const Row& row)
+        : Object(IID_IWbemClassObject), m_owner(pOwner), m_def(def), m_row(row) {}
 
     STDMETHODIMP Get(LPCWSTR wszName, LONG lFlags, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) override
     {
@@ -120,10 +136,9 @@ public:
     {
         if (wszName == NULL)
             return WBEM_E_INVALID_PARAMETER;
-        std::string name = Narrow(wszName);
         for (const char* pszColumn : m_def.columns)
         {
-            if (!SameName(name, pszColumn))
+            if (!SameName(wszName, pszColumn))
                 continue;
             if (pType != NULL)
                 *pType = CIM_STRING;
@@ -163,16 +178,17 @@ public:
     COMPAT_UNSUPPORTED(GetMethodOrigin, (LPCWSTR, BSTR *))
 
 private:
+    Hold m_owner;  // the connection, whose rows these are
     const ClassDef& m_def;
-    Row m_row;
+    const Row& m_row;
 };
 
-// The instances are read from the host when the enumeration is made, so every enumeration sees the host anew.
+// Enumerates the rows its connection read; the objects it hands out refer to them too.
 class Enumerator : public Object<IEnumWbemClassObject>
 {
 public:
-    Enumerator(const ClassDef& def, std::vector<Row> rows)
-        : Object(IID_IEnumWbemClassObject), m_def(def), m_rows(std::move(rows)) {}
+    Enumerator(IUnknown* pOwner, const ClassDef& def, const std::vector<Row>& rows)
+        : Object(IID_IEnumWbemClassObject), m_pOwner(pOwner), m_owner(pOwner), m_def(def), m_rows(rows) {}
 
     STDMETHODIMP Reset() override
     {
@@ -188,7 +204,7 @@ public:
         HRESULT hr = OrOutOfMemory([&] {
             while (*puReturned < uCount && m_nNext < m_rows.size())
             {
-                apObjects[*puReturned] = new ClassObject(m_def, m_rows[m_nNext]);
+                apObjects[*puReturned] = new ClassObject(m_pOwner, m_def, m_rows[m_nNext]);
                 ++*puReturned, ++m_nNext;
             }
             return WBEM_S_NO_ERROR;
@@ -213,15 +229,18 @@ public:
     COMPAT_UNSUPPORTED(Clone, (IEnumWbemClassObject **))
 
 private:
+    IUnknown* m_pOwner;
+    Hold m_owner;
     const ClassDef& m_def;
-    std::vector<Row> m_rows;
+    const std::vector<Row>& m_rows;
     size_t m_nNext = 0;
 };
 
+// A connection reads each class from the host once, at its first enumeration; a new connection reads anew.
 class Services : public Object<IWbemServices>
 {
 public:
-    Services() : Object(IID_IWbemServices) {}
+    Services() : Object(IID_IWbemServices), m_rows(Classes().size()), m_bRead(Classes().size(), false) {}
 
     STDMETHODIMP CreateInstanceEnum(const BSTR strFilter, LONG, IWbemContext*, IEnumWbemClassObject** ppEnum) override
     {
@@ -229,14 +248,19 @@ public:
             return WBEM_E_INVALID_PARAMETER;
         *ppEnum = NULL;
         return OrOutOfMemory([&] {
-            std::string name = Narrow(strFilter);
-            for (const ClassDef& def : Classes())
+            for (size_t i = 0; i < Classes().size(); i++)
             {
-                if (!SameName(name, def.pszName))
+                const ClassDef& def = Classes()[i];
+                if (!SameName(strFilter, def.pszName))
                     continue;
-                std::vector<Row> rows;
-                def.pfnFill(g_strRoot, rows);
-                *ppEnum = new Enumerator(def, std::move(rows));
+                if (!m_bRead[i])
+                {
+                    std::vector<Row> rows;
+                    def.pfnFill(g_strRoot, rows);
+                    m_rows[i].swap(rows);
+                    m_bRead[i] = true;
+                }
+                *ppEnum = new Enumerator(this, def, m_rows[i]);
                 return WBEM_S_NO_ERROR;
             }
             return WBEM_E_INVALID_CLASS;
@@ -265,15 +289,21 @@ public:
     COMPAT_UNSUPPORTED(ExecNotificationQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
     COMPAT_UNSUPPORTED(ExecMethod, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemClassObject **, IWbemCallResult **))
     COMPAT_UNSUPPORTED(ExecMethodAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemObjectSink *))
+
+private:
+    std::vector<std::vector<Row>> m_rows;
+    std::vector<bool> m_bRead;
 };
 
 // The local machine's root\cimv2, by any of the names Windows accepts for it here.
-bool IsLocalCimv2(const std::string& strNamespace)
+bool IsLocalCimv2(LPCWSTR pszNamespace)
 {
-    for (const char* pszHost : { "", "\\\\.\\", "\\\\localhost\\", "//./", "//localhost/" })
-        for (const char* pszPath : { "root\\cimv2", "root/cimv2" })
-            if (SameName(strNamespace, (std::string(pszHost) + pszPath).c_str()))
-                return true;
+    for (const char* pszHost : { "\\\\.\\", "\\\\localhost\\", "//./", "//localhost/", "" })
+    {
+        LPCWSTR pszPath = AfterName(pszNamespace, pszHost);
+        if (pszPath != NULL && (SameName(pszPath, "root\\cimv2") || SameName(pszPath, "root/cimv2")))
+            return true;
+    }
     return false;
 }
 
@@ -289,7 +319,7 @@ public:
             return WBEM_E_INVALID_PARAMETER;
         *ppNamespace = NULL;
         return OrOutOfMemory([&] {
-            if (!IsLocalCimv2(Narrow(strNetworkResource)))
+            if (!IsLocalCimv2(strNetworkResource))
                 return WBEM_E_INVALID_NAMESPACE;
             *ppNamespace = new Services();
             return WBEM_S_NO_ERROR;
