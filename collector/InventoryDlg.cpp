@@ -76,15 +76,8 @@ int CInventoryDlg::WriteReport()
         FormatReportLine("bios", m_strBios),
         FormatReportLine("os", m_strOs),
     };
-    CString strReport;
-    for (const CString& strLine : strLines)
-    {
-        int nLength = strReport.GetLength();
-        strReport += strLine;
-        if (strLine.IsEmpty() || strReport.GetLength() != nLength + strLine.GetLength())
-            return 0;
-    }
-
-    WriteReportFile(m_strReportPath, strReport);
+    CString strReport = JoinReportLines(strLines, sizeof(strLines) / sizeof(strLines[0]));
+    if (!strReport.IsEmpty())
+        WriteReportFile(m_strReportPath, strReport);
     return 0;
 }

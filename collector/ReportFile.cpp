@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <stdint.h>
 #include <string.h>
 
 namespace {
@@ -34,26 +35,30 @@ HANDLE OpenForWriting(const CString& strPath)
 }
 
 // The full path of the file that the path reaches, and in nDirLength the length of its folder with the
-// trailing separator; empty when the path names no file or leads nowhere.
+// trailing separator; empty when the path names no file or leads nowhere. Most paths fit MAX_PATH, so the
+// path is resolved once; a longer one is resolved again into a buffer of the size it reported.
 CString FullPathOf(const CString& strPath, int& nDirLength)
 {
     nDirLength = 0;
-    DWORD nSize = ::GetFullPathNameA(strPath, 0, NULL, NULL);
-    if (nSize == 0)
-        return CString();
-    char* pszFull = static_cast<char*>(AfxAlloc(nSize));
-    if (pszFull == NULL)
-        return CString();
-    char* pszFilePart = NULL;
-    DWORD nLength = ::GetFullPathNameA(strPath, nSize, pszFull, &pszFilePart);
     CString strFull;
-    if (nLength > 0 && nLength < nSize && pszFilePart != NULL)
+    DWORD nSize = MAX_PATH;
+    for (int nAttempt = 0; nAttempt < 2; nAttempt++)
     {
-        strFull = CString(pszFull, (int)nLength);
-        nDirLength = (int)(pszFilePart - pszFull);
+        char* pszFilePart = NULL;
+        char* pszFull = strFull.GetBufferSetLength((int)nSize - 1);
+        DWORD nLength = pszFull != NULL ? ::GetFullPathNameA(strPath, nSize, pszFull, &pszFilePart) : 0;
+        if (nLength == 0)
+            return CString();
+        if (nLength < nSize)
+        {
+            if (pszFilePart == NULL)
+                return CString();
+            nDirLength = (int)(pszFilePart - pszFull);
+            return CString(pszFull, (int)nLength);
+        }
+        nSize = nLength;
     }
-    AfxFree(pszFull);
-    return strFull;
+    return CString();
 }
 
 // A file bound over another, as a single file is bound into a container, is the root of its own mount.
@@ -88,8 +93,11 @@ Target Classify(const CString& strPath)
 }
 
 // Through the runtime's text mode, so that lines end as text files' do on this system. The handle is closed.
-// A file is cut after the text and flushed to disk; devices and pipes take the text as it comes.
-bool WriteText(HANDLE hFile, const CString& strText, bool bFile)
+// A file is flushed to disk, and cut after the text where it had text before; devices and pipes take the
+// text as it comes.
+enum WriteMode { kWriteStream, kWriteNewFile, kWriteOverFile };
+
+bool WriteText(HANDLE hFile, const CString& strText, WriteMode nMode)
 {
     int fd = _open_osfhandle((intptr_t)hFile, _O_TEXT | _O_WRONLY);
     if (fd < 0)
@@ -98,10 +106,46 @@ bool WriteText(HANDLE hFile, const CString& strText, bool bFile)
         return false;
     }
     bool bWritten = _write(fd, strText, (unsigned int)strText.GetLength()) == strText.GetLength();
-    if (bWritten && bFile)
-        bWritten = ::SetEndOfFile(hFile) && _commit(fd) == 0;
+    if (bWritten && nMode == kWriteOverFile)
+        bWritten = ::SetEndOfFile(hFile) != FALSE;
+    if (bWritten && nMode != kWriteStream)
+        bWritten = _commit(fd) == 0;
     bool bClosed = _close(fd) == 0;
     return bWritten && bClosed;
+}
+
+// The number's digits in the base, with leading zeros up to nMinDigits. The report's few numbers are made
+// here rather than by the runtime's formatter, which would cost more than the rest of the report.
+char* AppendNumber(char* pch, unsigned long nValue, unsigned long nBase, int nMinDigits)
+{
+    char szDigits[32];
+    int nDigits = 0;
+    do
+    {
+        szDigits[nDigits++] = "0123456789ABCDEF"[nValue % nBase];
+        nValue /= nBase;
+    } while (nValue != 0 || nDigits < nMinDigits);
+    while (nDigits > 0)
+        *pch++ = szDigits[--nDigits];
+    return pch;
+}
+
+// "~tavlen-", the GUID's 32 hexadecimal digits and ".tmp" in the folder; empty when there is no memory for it.
+CString TempPathOf(const CString& strDir, const GUID& guid)
+{
+    static const char kPrefix[] = "~tavlen-";
+    static const char kSuffix[] = ".tmp";
+    CString strTemp;
+    char* pch = strTemp.GetBufferSetLength(strDir.GetLength() + 8 + 32 + 4);
+    if (pch == NULL)
+        return CString();
+    memcpy(pch, strDir, strDir.GetLength());
+    pch = (char*)memcpy(pch + strDir.GetLength(), kPrefix, 8) + 8;
+    pch = AppendNumber(AppendNumber(AppendNumber(pch, guid.Data1, 16, 8), guid.Data2, 16, 4), guid.Data3, 16, 4);
+    for (int i = 0; i < 8; i++)
+        pch = AppendNumber(pch, guid.Data4[i], 16, 2);
+    memcpy(pch, kSuffix, 4);
+    return strTemp;
 }
 
 // A random name, created exclusively after the template, so no one can take the file's place or predict it.
@@ -112,9 +156,7 @@ HANDLE CreateTempFile(const CString& strDir, HANDLE hTemplate, CString& strTemp)
         GUID guid;
         if (FAILED(::CoCreateGuid(&guid)))
             return INVALID_HANDLE_VALUE;
-        strTemp.Format("%s~tavlen-%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X.tmp", (LPCSTR)strDir,
-                       (unsigned long)guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                       guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+        strTemp = TempPathOf(strDir, guid);
         if (strTemp.IsEmpty())
             return INVALID_HANDLE_VALUE;
         HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
@@ -149,50 +191,89 @@ int ReplaceWhole(Target& target, const CString& strText)
         ::CloseHandle(target.hFile);
     if (hTemp == INVALID_HANDLE_VALUE)
         return -1;
-    if (WriteText(hTemp, strText, true) && MoveOver(strTemp, target.strFull, bReplacing))
+    if (WriteText(hTemp, strText, kWriteNewFile) && MoveOver(strTemp, target.strFull, bReplacing))
         return 0;
     ::DeleteFileA(strTemp);
     return -1;
 }
 
+// Whether any of the eight bytes is a control character or DEL; most words of a value hold neither.
+bool HasControl(uint64_t nWord)
+{
+    const uint64_t kOnes = 0x0101010101010101ull;
+    const uint64_t nDel = nWord ^ (kOnes * 0x7F);
+    return ((((nWord - kOnes * ' ') & ~nWord) | ((nDel - kOnes) & ~nDel)) & (kOnes * 0x80)) != 0;
+}
+
 // Control characters and DEL are never part of a value: a reader may take them for line ends, and a
 // terminal for commands. Each becomes a blank; no ANSI code page uses these bytes inside a character.
-CString OneLine(const CString& strValue)
+void CopyOneLine(char* pchTo, LPCSTR pszValue, int nLength)
 {
-    int nLength = strValue.GetLength();
-    char* pch = static_cast<char*>(AfxAlloc(nLength + 1));
-    if (pch == NULL)
-        return CString();
-    LPCSTR pszValue = strValue;
-    for (int i = 0; i < nLength; i++)
+    memcpy(pchTo, pszValue, nLength);
+    for (int i = 0; i < nLength;)
     {
-        unsigned char ch = (unsigned char)pszValue[i];
-        pch[i] = (ch < ' ' && ch != '\t') || ch == 0x7F ? ' ' : (char)ch;
+        uint64_t nWord;
+        if (i + 8 <= nLength && (memcpy(&nWord, pchTo + i, 8), !HasControl(nWord)))
+        {
+            i += 8;
+            continue;
+        }
+        unsigned char ch = (unsigned char)pchTo[i];
+        if ((ch < ' ' && ch != '\t') || ch == 0x7F)
+            pchTo[i] = ' ';
+        ++i;
     }
-    CString strOneLine(pch, nLength);
-    AfxFree(pch);
-    return strOneLine;
 }
 
 } // namespace
 
 CString FormatReportTime(const SYSTEMTIME& st)
 {
+    const WORD awFields[] = { st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond };
+    const char achAfter[] = "// ::\n";
+    char szLine[48];
+    char* pch = szLine;
+    for (int i = 0; i < 6; i++)
+    {
+        pch = AppendNumber(pch, awFields[i], 10, i == 0 ? 1 : 2);
+        *pch++ = achAfter[i];
+    }
+    return CString(szLine, (int)(pch - szLine));
+}
+
+// Where memory runs out the line is empty, as no whole line could be made.
+CString FormatReportLine(LPCSTR pszKey, const CString& strValue)
+{
+    int nKey = (int)strlen(pszKey);
+    int nValue = strValue.GetLength();
     CString strLine;
-    strLine.Format("%d/%02d/%02d %02d:%02d:%02d\n", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
-                   st.wSecond);
+    char* pch = strLine.GetBufferSetLength(nKey + 1 + nValue + 1);
+    if (pch == NULL)
+        return CString();
+    memcpy(pch, pszKey, nKey);
+    pch[nKey] = '=';
+    CopyOneLine(pch + nKey + 1, strValue, nValue);
+    pch[nKey + 1 + nValue] = '\n';
     return strLine;
 }
 
-CString FormatReportLine(LPCSTR pszKey, const CString& strValue)
+CString JoinReportLines(const CString* pLines, int nLines)
 {
-    CString strOneLine = OneLine(strValue);
-    CString strLine;
-    strLine.Format("%s=%s\n", pszKey, (LPCSTR)strOneLine);
-    // Memory that ran out shows as text that went missing; the line is then empty, as no whole line is.
-    if (strLine.GetLength() != (int)strlen(pszKey) + strValue.GetLength() + 2)
-        return CString();
-    return strLine;
+    int nLength = 0;
+    for (int i = 0; i < nLines; i++)
+    {
+        if (pLines[i].IsEmpty())
+            return CString();
+        nLength += pLines[i].GetLength();
+    }
+    CString strReport;
+    char* pch = strReport.GetBufferSetLength(nLength);
+    for (int i = 0; pch != NULL && i < nLines; i++)
+    {
+        memcpy(pch, pLines[i], pLines[i].GetLength());
+        pch += pLines[i].GetLength();
+    }
+    return strReport;
 }
 
 int WriteReportFile(const CString& strPath, const CString& strText)
@@ -201,7 +282,8 @@ int WriteReportFile(const CString& strPath, const CString& strText)
     switch (target.nKind)
     {
     case kTargetInPlace:
-        return WriteText(target.hFile, strText, ::GetFileType(target.hFile) == FILE_TYPE_DISK) ? 0 : -1;
+        return WriteText(target.hFile, strText,
+                         ::GetFileType(target.hFile) == FILE_TYPE_DISK ? kWriteOverFile : kWriteStream) ? 0 : -1;
     case kTargetNew:
     case kTargetReplaceable:
         return ReplaceWhole(target, strText);

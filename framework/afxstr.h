@@ -13,6 +13,7 @@ public:
     CString(LPCSTR lpch, int nLength);
     // Converts UTF-16 text through the ANSI code page; characters it cannot hold become its default character.
     CString(const WCHAR* lpsz);
+    CString(const WCHAR* lpch, int nLength);
     ~CString();
 
     const CString& operator=(const CString& stringSrc);
@@ -33,8 +34,12 @@ public:
     // Replaces every occurrence of one character; returns how many were replaced.
     int Replace(char chOld, char chNew);
 
-    // Formats like sprintf into a buffer that grows, so no text is ever cut off.
+    // Formats like sprintf, never cutting the text off; empty when there is no memory for it.
     void Format(LPCSTR lpszFormat, ...);
+
+    // This string's own buffer of exactly nNewLength characters, its old text kept as far as it fits, for the
+    // caller to fill; NULL, and the string as it was, when there is no memory for it.
+    LPSTR GetBufferSetLength(int nNewLength);
 
     // Loads a string resource; FALSE (and an empty string) when it is missing or empty.
     BOOL LoadString(UINT nID);

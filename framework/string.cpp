@@ -67,6 +67,19 @@ CString::CString(const WCHAR* lpsz)
     m_pchData = pch;
 }
 
+CString::CString(const WCHAR* lpch, int nLength)
+    : m_pchData(NilText())
+{
+    if (lpch == NULL || nLength <= 0)
+        return;
+    int nBytes = ::WideCharToMultiByte(CP_ACP, 0, lpch, nLength, NULL, 0, NULL, NULL);
+    char* pch = nBytes > 0 ? AllocBuffer(nBytes) : NULL;
+    if (pch == NULL)
+        return;
+    ::WideCharToMultiByte(CP_ACP, 0, lpch, nLength, pch, nBytes, NULL, NULL);
+    m_pchData = pch;
+}
+
 CString::~CString()
 {
     Release();
@@ -186,27 +199,42 @@ int CString::Replace(char chOld, char chNew)
     return nCount;
 }
 
+// The runtime counts the text first, so it is formatted once, into a buffer of its exact size.
 void CString::Format(LPCSTR lpszFormat, ...)
 {
-    // Runtimes differ on what a too-small buffer returns (-1 or the size needed), so grow until it fits.
-    for (size_t nSize = 128; nSize <= 0x40000000; nSize *= 2)
+    va_list args;
+    va_start(args, lpszFormat);
+    int nLength = _vscprintf(lpszFormat, args);
+    va_end(args);
+    char* pch = nLength > 0 ? AllocBuffer(nLength) : NULL;
+    if (pch != NULL)
     {
-        char* pch = static_cast<char*>(AfxAlloc(nSize));
-        if (pch == NULL)
-            break;
-        va_list args;
         va_start(args, lpszFormat);
-        int nWritten = _vsnprintf(pch, nSize, lpszFormat, args);
+        int nWritten = _vsnprintf(pch, (size_t)nLength + 1, lpszFormat, args);
         va_end(args);
-        if (nWritten >= 0 && (size_t)nWritten < nSize)
+        if (nWritten != nLength)
         {
-            AssignCopy(pch, nWritten);
-            AfxFree(pch);
-            return;
+            AfxFree(reinterpret_cast<CStringData*>(pch) - 1);
+            pch = NULL;
         }
-        AfxFree(pch);
     }
-    Empty();
+    Release();
+    if (pch != NULL)
+        m_pchData = pch;
+}
+
+LPSTR CString::GetBufferSetLength(int nNewLength)
+{
+    if (nNewLength < 0)
+        return NULL;
+    char* pch = AllocBuffer(nNewLength);
+    if (pch == NULL)
+        return NULL;
+    int nKeep = GetLength() < nNewLength ? GetLength() : nNewLength;
+    memcpy(pch, m_pchData, nKeep);
+    Release();
+    m_pchData = pch;
+    return pch;
 }
 
 BOOL CString::LoadString(UINT nID)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "InventoryDlg.h"
+#include "ReportFile.h"
 #include "fake_wbem.h"
 #include "test_util.h"
 
@@ -68,6 +69,21 @@ TEST_F(ReportTest, ReportHoldsTheLocalTimeAndTheFiveValuesInOrder)
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" }) << "no temporary file is left";
 }
 
+TEST(ReportTime, EveryFieldButTheYearHasTwoDigitsAtLeast)
+{
+    const struct
+    {
+        SYSTEMTIME st;
+        const char* pszLine;
+    } cases[] = {
+        { { 2003, 2, 1, 3, 9, 5, 7, 0 }, "2003/02/03 09:05:07\n" },
+        { { 987, 12, 0, 31, 23, 59, 59, 999 }, "987/12/31 23:59:59\n" },
+        { { 65535, 0, 0, 0, 0, 0, 0, 0 }, "65535/00/00 00:00:00\n" },
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(c.pszLine, FormatReportTime(c.st));
+}
+
 TEST_F(ReportTest, ValuesAreTrimmedAtTheirEndsOnly)
 {
     Service().Set("Win32_ComputerSystem", "Model", Value::Text(" \t Model  7 \r\n"));
@@ -121,7 +137,7 @@ TEST_F(ReportTest, LongValuesAreWrittenWhole)
 // VT, FF, NEL and the Unicode separators, the other control characters and DEL. Tabs stay.
 TEST_F(ReportTest, NoCharacterInsideAValueCanEndALineOrCommandATerminal)
 {
-    Service().Set("Win32_ComputerSystem", "Model", Value::Text("first\nserial=forged"));
+    Service().Set("Win32_ComputerSystem", "Model", Value::Text("first\nserial=forged; sixteen clean bytes\x1B" "and\x7F"));
     Service().Set("Win32_ComputerSystemProduct", "Version", Value::Text("a\xC2\x85serial=X\xE2\x80\xA8y\xE2\x80\xA9z"));
     Service().Set("Win32_BIOS", "SerialNumber", Value::Text("\x1B[31mred\x7F\x1C\x1D\x1E\xC2\x9B" "0m\tend"));
     Service().Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("a\r\nb\rc\vd\fe\x01" "f"));
@@ -130,7 +146,7 @@ TEST_F(ReportTest, NoCharacterInsideAValueCanEndALineOrCommandATerminal)
 
     std::vector<std::string> lines = ReportLines(path);
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[1], "model=first serial=forged");
+    EXPECT_EQ(lines[1], "model=first serial=forged; sixteen clean bytes and ");
     EXPECT_EQ(lines[2], "number=a serial=X y z");
     EXPECT_EQ(lines[3], "serial= [31mred     0m\tend");
     EXPECT_EQ(lines[4], "bios=a  b c d e f");

@@ -7,11 +7,14 @@ const char* const kNamespace = "\\\\.\\root\\cimv2";
 
 // The C1 controls, NEL among them, and the line and paragraph separators end lines for some readers and
 // command terminals for others; no code page can tell them once converted, so they become blanks here.
-void BlankUnicodeBreaks(BSTR bstr)
+// Returns the length of the text, which ends at its first null.
+int BlankUnicodeBreaks(BSTR bstr)
 {
-    for (WCHAR* pch = bstr; *pch != 0; ++pch)
-        if ((*pch >= 0x80 && *pch <= 0x9F) || *pch == 0x2028 || *pch == 0x2029)
+    WCHAR* pch = bstr;
+    for (; *pch != 0; ++pch)
+        if (*pch >= 0x80 && (*pch <= 0x9F || *pch == 0x2028 || *pch == 0x2029))
             *pch = ' ';
+    return (int)(pch - bstr);
 }
 
 // Null and empty values read as empty text; other types are converted, and fail only where they cannot be.
@@ -24,9 +27,7 @@ int VariantToText(VARIANT* pVar, CString* pValue)
     }
     if (V_VT(pVar) != VT_BSTR && FAILED(::VariantChangeType(pVar, pVar, 0, VT_BSTR)))
         return -1;
-    if (V_BSTR(pVar) != NULL)
-        BlankUnicodeBreaks(V_BSTR(pVar));
-    *pValue = CString(V_BSTR(pVar));
+    *pValue = V_BSTR(pVar) != NULL ? CString(V_BSTR(pVar), BlankUnicodeBreaks(V_BSTR(pVar))) : CString();
     return 0;
 }
 

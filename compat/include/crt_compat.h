@@ -7,6 +7,9 @@
 // Like vsnprintf; the text is cut off, and the size it needs returned, when it does not fit.
 int _vsnprintf(char* buffer, size_t count, const char* format, va_list args);
 
+// The length the text would have, without its terminator; -1 when it cannot be formatted.
+int _vscprintf(const char* format, va_list args);
+
 // The arguments of the program, as the runtime split them before WinMain.
 extern int __argc;
 extern char** __argv;

@@ -18,6 +18,11 @@ int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)
     return vsnprintf(buffer, count, format, args);
 }
 
+int _vscprintf(const char* format, va_list args)
+{
+    return vsnprintf(NULL, 0, format, args);
+}
+
 namespace {
 
 // Windows has neither signal: a write past the file-size limit or into a pipe nobody reads fails with an

@@ -1,7 +1,10 @@
 // UTF-8 and UTF-16: the ANSI code page of this build is UTF-8, and anything malformed becomes U+FFFD.
 #include <windows.h>
 
+#include <stdint.h>
 #include <string.h>
+
+#include <algorithm>
 
 
 namespace {
@@ -78,8 +81,31 @@ bool IsSupported(UINT codePage)
     return false;
 }
 
+// Copies the ASCII units from p on, up to n, to pOut (where bCopy asks for it) and returns how many there were:
+// a word of eight bytes, or of four UTF-16 units, at a time.
+template <bool bCopy, class In, class Out>
+int CopyAscii(const In* p, int n, Out* pOut)
+{
+    const uint64_t kHighBits = sizeof(In) == 1 ? 0x8080808080808080ull : 0xFF80FF80FF80FF80ull;
+    const int kPerWord = (int)(sizeof(uint64_t) / sizeof(In));
+    int i = 0;
+    for (uint64_t word; i + kPerWord <= n; i += kPerWord)
+    {
+        memcpy(&word, p + i, sizeof(word));
+        if ((word & kHighBits) != 0)
+            break;
+        for (int k = 0; bCopy && k < kPerWord; k++)
+            pOut[i + k] = (Out)p[i + k];
+    }
+    for (; i < n && p[i] < 0x80; i++)
+        if (bCopy)
+            pOut[i] = (Out)p[i];
+    return i;
+}
+
 // Converts straight into the caller's buffer, as Windows does: with no buffer it only counts the size needed,
-// and it fails when the buffer is too small. ASCII, most of any text, passes without decoding.
+// and it fails when the buffer is too small. ASCII, most of any text, is copied in runs without decoding; where
+// the buffer is full, the next character finds no room.
 template <class In, class Out>
 int Convert(const In* p, int nIn, int (*pfnDecode)(const In*, int, char32_t&), int (*pfnEncode)(char32_t, Out*),
             Out* pOut, int nOut)
@@ -88,13 +114,8 @@ int Convert(const In* p, int nIn, int (*pfnDecode)(const In*, int, char32_t&), i
     int i = 0;
     while (i < nIn)
     {
-        int nAscii = 0;
-        while (i + nAscii < nIn && p[i + nAscii] < 0x80)
-            ++nAscii;
-        if (nOut > 0 && nAscii > nOut - nLength)
-            break;
-        for (int j = 0; nOut > 0 && j < nAscii; j++)
-            pOut[nLength + j] = (Out)p[i + j];
+        int nAscii = nOut > 0 ? CopyAscii<true>(p + i, std::min(nIn - i, nOut - nLength), pOut + nLength)
+                              : CopyAscii<false>(p + i, nIn - i, pOut);
         nLength += nAscii, i += nAscii;
         if (i == nIn)
             break;
@@ -104,8 +125,8 @@ int Convert(const In* p, int nIn, int (*pfnDecode)(const In*, int, char32_t&), i
         int nUnits = pfnEncode(ch, units);
         if (nOut > 0 && nUnits > nOut - nLength)
             break;
-        for (int j = 0; nOut > 0 && j < nUnits; j++)
-            pOut[nLength + j] = units[j];
+        if (nOut > 0)
+            std::copy(units, units + nUnits, pOut + nLength);
         nLength += nUnits, i += nUsed;
     }
     if (i == nIn)

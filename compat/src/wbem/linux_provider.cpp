@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -94,17 +95,15 @@ std::string ParseValue(const char* p)
 std::string OsReleaseField(const std::string& text, const char* pszKey)
 {
     std::string value;
-    std::string strPrefix = std::string(pszKey) + "=";
-    size_t pos = 0;
-    while (pos < text.size())
+    size_t nKey = strlen(pszKey);
+    for (size_t pos = 0; pos < text.size();)
     {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        size_t first = line.find_first_not_of(" \t");
-        if (first != std::string::npos && line.compare(first, strPrefix.size(), strPrefix) == 0)
-            value = ParseValue(line.c_str() + first + strPrefix.size());
+        size_t first = text.find_first_not_of(" \t", pos);
+        if (first < end && text.compare(first, nKey, pszKey) == 0 && text[first + nKey] == '=')
+            value = ParseValue(text.substr(first + nKey + 1, end - first - nKey - 1).c_str());
         pos = end + 1;
     }
     return value;

@@ -17,8 +17,9 @@ struct Value
     static Value Text(const std::string& s) { Value v; v.bNull = false; v.text = s; return v; }
 };
 
-// Property name to value; a property of the class that the fill leaves out reads as null.
-typedef std::map<std::string, Value> Row;
+// Property name to value; a property of the class that the fill leaves out reads as null. Names are looked
+// up as they are, without making strings of them.
+typedef std::map<std::string, Value, std::less<>> Row;
 
 struct ClassDef
 {

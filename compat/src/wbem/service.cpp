@@ -23,9 +23,8 @@ LPCWSTR AfterName(LPCWSTR psz, const char* pszName)
 {
     for (; *pszName != 0; ++psz, ++pszName)
     {
-        WCHAR ch = *psz >= 'A' && *psz <= 'Z' ? (WCHAR)(*psz - 'A' + 'a') : *psz;
-        char chName = *pszName >= 'A' && *pszName <= 'Z' ? (char)(*pszName - 'A' + 'a') : *pszName;
-        if (ch != (WCHAR)(unsigned char)chName)
+        WCHAR chLower = (WCHAR)(*pszName | 0x20);
+        if (*psz != (WCHAR)(unsigned char)*pszName && ((*psz | 0x20) != chLower || chLower < 'a' || chLower > 'z'))
             return NULL;
     }
     return psz;
