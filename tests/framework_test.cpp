@@ -200,6 +200,13 @@ TEST(CString, CopySharesTextButChangesStayApart)
     EXPECT_TRUE(strEmptied.IsEmpty());
     strOriginal = strOriginal;
     EXPECT_STREQ("original", strOriginal);
+
+    CString strBuffer(strOriginal);
+    char* pch = strBuffer.GetBufferSetLength(5);
+    ASSERT_NE(nullptr, pch);
+    pch[0] = 'O';
+    EXPECT_STREQ("Origi", strBuffer) << "the old text is kept as far as it fits";
+    EXPECT_STREQ("original", strOriginal) << "a buffer is never shared with a copy";
 }
 
 TEST(CString, TrimRemovesOnlyAsciiWhiteSpaceAtTheEnds)
@@ -272,7 +279,7 @@ TEST(CString, ReplaceCountsAndLeavesSharedCopiesAlone)
 
 TEST(CString, FormatNeverCutsTextOff)
 {
-    // Around the first buffer's size as well as far beyond it.
+    // Empty, around the sizes fixed buffers have, and far beyond them.
     for (size_t nLength : { 0u, 126u, 127u, 128u, 300u, 100000u })
     {
         std::string text(nLength, 'x');

@@ -3,7 +3,6 @@
 
 #include <time.h>
 
-#include <deque>
 #include <map>
 #include <memory>
 
@@ -23,7 +22,7 @@ struct Timer
 };
 
 std::map<HWND, std::unique_ptr<Window>> g_windows;
-std::deque<MSG> g_queue;
+std::vector<MSG> g_queue;  // posted messages, oldest first; never more than a few
 std::vector<Timer> g_timers;
 uintptr_t g_nNextHandle = 0x10000;
 
@@ -129,7 +128,7 @@ bool NextMessage(MSG& msg)
     while (!g_queue.empty())
     {
         msg = g_queue.front();
-        g_queue.pop_front();
+        g_queue.erase(g_queue.begin());
         if (msg.hwnd == NULL || Find(msg.hwnd) != NULL)
             return true;
     }

@@ -22,12 +22,14 @@ const size_t kMaxHostFile = 64 * 1024;
 
 // Every read of the host passes here, so that a fixture tree under strRoot can stand in for the whole host.
 // Only regular files are read, sysfs attributes among them: a pipe or a device could block or never end.
-bool ReadHostFile(const std::string& strRoot, const std::string& strPath, std::string& text)
+bool ReadHostFile(const std::string& strRoot, const char* pszFolder, const char* pszName, std::string& text)
 {
-    std::string strFull = strRoot;
-    while (!strFull.empty() && strFull.back() == '/')
-        strFull.pop_back();
-    strFull += strPath;
+    size_t nRoot = strRoot.size();
+    while (nRoot > 0 && strRoot[nRoot - 1] == '/')
+        --nRoot;
+    std::string strFull;
+    strFull.reserve(nRoot + strlen(pszFolder) + strlen(pszName));
+    strFull.append(strRoot, 0, nRoot).append(pszFolder).append(pszName);
     int fd = open(strFull.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return false;
@@ -52,20 +54,20 @@ bool ReadHostFile(const std::string& strRoot, const std::string& strPath, std::s
 }
 
 // Text read from the file with one trailing char removed where it is `chEnd`; null where the file cannot be read.
-Value FileValue(const std::string& strRoot, const std::string& strPath, char chEnd)
+Value FileValue(const std::string& strRoot, const char* pszFolder, const char* pszName, char chEnd)
 {
     std::string text;
-    if (!ReadHostFile(strRoot, strPath, text))
+    if (!ReadHostFile(strRoot, pszFolder, pszName, text))
         return Value::Null();
     if (!text.empty() && text.back() == chEnd)
         text.pop_back();
-    return Value::Text(text);
+    return Value::Text(std::move(text));
 }
 
 // sysfs ends each value with one line end of its own; anything else, trailing blanks too, is the firmware's.
 Value DmiValue(const std::string& strRoot, const char* pszName)
 {
-    return FileValue(strRoot, std::string("/sys/class/dmi/id/") + pszName, '\n');
+    return FileValue(strRoot, "/sys/class/dmi/id/", pszName, '\n');
 }
 
 // Reads one shell-like value from `p`: quotes and backslashes as os-release(5) gives them, up to an unquoted blank.
@@ -113,8 +115,8 @@ std::string OsReleaseField(const std::string& text, const char* pszKey)
 Value OsCaption(const std::string& strRoot)
 {
     std::string text;
-    if (!ReadHostFile(strRoot, "/etc/os-release", text))
-        ReadHostFile(strRoot, "/usr/lib/os-release", text);
+    if (!ReadHostFile(strRoot, "/etc/os-release", "", text))
+        ReadHostFile(strRoot, "/usr/lib/os-release", "", text);
     std::string caption = OsReleaseField(text, "PRETTY_NAME");
     if (caption.empty())
         caption = OsReleaseField(text, "NAME");
@@ -131,7 +133,7 @@ void FillComputerSystem(const std::string& strRoot, std::vector<Row>& rows)
 {
     Value model = DmiValue(strRoot, "product_name");
     if (model.bNull)  // boards without SMBIOS, ARM ones mostly, name themselves in the device tree, NUL-terminated
-        model = FileValue(strRoot, "/sys/firmware/devicetree/base/model", '\0');
+        model = FileValue(strRoot, "/sys/firmware/devicetree/base/model", "", '\0');
     rows.push_back(Row{ { "Model", model } });
 }
 

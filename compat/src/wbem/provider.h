@@ -14,7 +14,7 @@ struct Value
     std::string text;  // UTF-8
 
     static Value Null() { return Value(); }
-    static Value Text(const std::string& s) { Value v; v.bNull = false; v.text = s; return v; }
+    static Value Text(std::string s) { Value v; v.bNull = false; v.text = std::move(s); return v; }
 };
 
 // Property name to value; a property of the class that the fill leaves out reads as null. Names are looked
