@@ -1,8 +1,8 @@
 // The application object: a rejected command line ends the run silently, an accepted one runs the collector.
-#include "InventoryApp.h"
+#include "app/InventoryApp.h"
 
-#include "InventoryCommandLineInfo.h"
-#include "InventoryDlg.h"
+#include "app/InventoryCommandLineInfo.h"
+#include "collector/InventoryDlg.h"
 
 BEGIN_MESSAGE_MAP(CInventoryApp, CWinApp)
     ON_COMMAND(ID_HELP, CWinApp::OnHelp)

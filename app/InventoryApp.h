@@ -1,7 +1,7 @@
 // The application object: parses the command line and runs one collection.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 class CInventoryApp : public CWinApp
 {

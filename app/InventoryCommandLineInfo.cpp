@@ -1,5 +1,5 @@
 // The command-line parser's states: switch, then path, and any other argument rejects the whole line.
-#include "InventoryCommandLineInfo.h"
+#include "app/InventoryCommandLineInfo.h"
 
 #include <string.h>
 

@@ -1,7 +1,7 @@
 // The command-line parser: accepts exactly one report switch followed by one path.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 class CInventoryCommandLineInfo : public CCommandLineInfo
 {

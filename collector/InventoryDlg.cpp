@@ -1,8 +1,9 @@
 // The collector dialog: one collection run, its report, and the close request queued before it is shown.
-#include "InventoryDlg.h"
+#include "collector/InventoryDlg.h"
 
-#include "ReportFile.h"
-#include "WmiClient.h"
+#include "collector/ReportFile.h"
+#include "ui/InventoryChrome.h"
+#include "wmi/WmiClient.h"
 
 namespace {
 
@@ -58,6 +59,29 @@ BOOL CInventoryDlg::OnInitDialog()
     // Queued before the modal loop starts, so the dialog ends before it is ever shown.
     PostMessage(WM_CLOSE);
     return TRUE;
+}
+
+void CInventoryDlg::SetUpChrome()
+{
+    SetUpInventoryChrome(*this, m_hIcon);
+}
+
+void CInventoryDlg::OnSysCommand(UINT nID, LPARAM)
+{
+    if (!RunAboutCommand(nID))
+        Default();
+}
+
+void CInventoryDlg::OnPaint()
+{
+    if (!PaintMinimisedIcon(*this, m_hIcon))
+        Default();
+}
+
+// Dragging the minimised window shows its icon.
+HCURSOR CInventoryDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
 }
 
 int CInventoryDlg::WriteReport()

@@ -1,8 +1,8 @@
 // The collector dialog: during its initialisation it reads the inventory and writes the report, then closes.
 #pragma once
 
-#include "afxwin.h"
-#include "resource.h"
+#include "framework/afxwin.h"
+#include "res/resource.h"
 
 class CInventoryDlg : public CDialog
 {
@@ -21,7 +21,8 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual BOOL OnInitDialog();
 
-    // The window's furniture, added before the run: the system menu's About entry and the icons.
+    // The window's furniture, added before the run: the system menu's About entry and the icons. It and
+    // the handlers that draw and answer for it pass to the helpers in ui/InventoryChrome.h.
     void SetUpChrome();
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();

@@ -1,6 +1,6 @@
 // The report file: what stands at the path is judged once, then replaced whole or, where renaming cannot
 // replace it, written in place; a report is never left torn.
-#include "ReportFile.h"
+#include "collector/ReportFile.h"
 
 #include <fcntl.h>
 #include <io.h>

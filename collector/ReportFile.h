@@ -1,7 +1,7 @@
 // The report file: its line formats, and replacing it whole so that no reader sees a torn report.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 // "2003/02/03 09:05:07" and a line feed.
 CString FormatReportTime(const SYSTEMTIME& st);

@@ -6,7 +6,7 @@
 
 #include <string.h>
 
-#include "afxstr.h"
+#include "framework/afxstr.h"
 
 #ifndef ID_HELP
 #define ID_HELP 0xE146

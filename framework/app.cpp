@@ -1,5 +1,5 @@
 // The application object, its command-line parsing and start-up, and the framework's OLE and resource helpers.
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <stdlib.h>
 #include <string.h>

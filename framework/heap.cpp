@@ -1,5 +1,5 @@
 // The framework's heap: the one place the program takes memory from, which tests can make run out.
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <stdlib.h>
 

@@ -1,5 +1,5 @@
 // Menus: an owning wrapper, and the borrowed wrappers handed out for menus the system owns.
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <new>
 

@@ -1,5 +1,5 @@
 // CString: storage, conversion from UTF-16, trimming, formatting and resource loading.
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <stdarg.h>
 #include <stdio.h>

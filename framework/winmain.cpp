@@ -1,5 +1,5 @@
 // The program's entry point: multi-byte text follows the ANSI code page, then the framework takes over.
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <mbctype.h>
 

@@ -1,5 +1,5 @@
 // Message-map dispatch, windows and modal dialogs over dialog-template resources.
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
 {

@@ -1,6 +1,6 @@
 // The collector dialog's own initialisation: it adds the About entry only when there is a text for it, and
 // sets the icons either way. Built once with each resource set: TAVLEN_ABOUT_TEXT says whether it has the text.
-#include "InventoryDlg.h"
+#include "collector/InventoryDlg.h"
 
 #include <gtest/gtest.h>
 

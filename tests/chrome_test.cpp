@@ -1,6 +1,6 @@
 // The collector dialog's furniture: its system menu's About entry, the About box, its icons and its minimised look.
-#include "AboutDlg.h"
-#include "InventoryDlg.h"
+#include "ui/AboutDlg.h"
+#include "collector/InventoryDlg.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fake_wbem.h"
-#include "resource.h"
+#include "res/resource.h"
 #include "test_util.h"
 
 using tavlen_test::Utf8ToUtf16;

@@ -1,6 +1,6 @@
 // Contract tests of the framework: the string, dialog, message-map and start-up behaviour the program relies on.
-#include "afxwin.h"
-#include "resource.h"
+#include "framework/afxwin.h"
+#include "res/resource.h"
 
 #include <gtest/gtest.h>
 

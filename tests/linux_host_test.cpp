@@ -1,7 +1,7 @@
 // The native program on this Linux host: its report against the host's own tools, and the client over fixtures.
 #include <gtest/gtest.h>
 
-#include "WmiClient.h"
+#include "wmi/WmiClient.h"
 #include "compat/wbem_probe.h"
 #include "test_util.h"
 

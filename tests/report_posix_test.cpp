@@ -2,7 +2,7 @@
 // file, owners and modes, rights, links and dots, and the targets that are written in place.
 #include <gtest/gtest.h>
 
-#include "InventoryDlg.h"
+#include "collector/InventoryDlg.h"
 #include "compat/sys_probe.h"
 #include "test_util.h"
 

@@ -1,8 +1,8 @@
 // The collector dialog's run against a stand-in service: what the report holds, and when it is not written.
 #include <gtest/gtest.h>
 
-#include "InventoryDlg.h"
-#include "ReportFile.h"
+#include "collector/InventoryDlg.h"
+#include "collector/ReportFile.h"
 #include "fake_wbem.h"
 #include "test_util.h"
 

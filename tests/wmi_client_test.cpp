@@ -1,7 +1,7 @@
 // The management client against a stand-in service: opening, every failure, and what reads return.
 #include <gtest/gtest.h>
 
-#include "WmiClient.h"
+#include "wmi/WmiClient.h"
 #include "fake_wbem.h"
 #include "test_util.h"
 

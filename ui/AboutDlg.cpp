@@ -1,5 +1,5 @@
 // The About box: its template says everything; OK ends it through the dialog's own handling.
-#include "AboutDlg.h"
+#include "ui/AboutDlg.h"
 
 BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)
 END_MESSAGE_MAP()

@@ -1,8 +1,8 @@
 // The About box, opened from the collector dialog's system menu.
 #pragma once
 
-#include "afxwin.h"
-#include "resource.h"
+#include "framework/afxwin.h"
+#include "res/resource.h"
 
 class CAboutDlg : public CDialog
 {

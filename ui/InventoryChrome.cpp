@@ -1,12 +1,13 @@
 // The collector dialog's window furniture: the About entry of its system menu, its icons and its minimised look.
-#include "InventoryDlg.h"
+#include "ui/InventoryChrome.h"
 
-#include "AboutDlg.h"
+#include "res/resource.h"
+#include "ui/AboutDlg.h"
 
 // Without a text for the entry the system menu stays as the system made it.
-void CInventoryDlg::SetUpChrome()
+void SetUpInventoryChrome(CWnd& wnd, HICON hIcon)
 {
-    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    CMenu* pSysMenu = wnd.GetSystemMenu(FALSE);
     if (pSysMenu != NULL)
     {
         CString strAboutMenu;
@@ -18,48 +19,36 @@ void CInventoryDlg::SetUpChrome()
         }
     }
 
-    SetIcon(m_hIcon, TRUE);
-    SetIcon(m_hIcon, FALSE);
+    wnd.SetIcon(hIcon, TRUE);
+    wnd.SetIcon(hIcon, FALSE);
 }
 
-void CInventoryDlg::OnSysCommand(UINT nID, LPARAM)
+// The system keeps flags of its own in a command's low four bits.
+BOOL RunAboutCommand(UINT nID)
 {
-    // The system keeps flags of its own in a command's low four bits.
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX)
-    {
-        CAboutDlg dlgAbout;
-        dlgAbout.DoModal();
-    }
-    else
-    {
-        Default();
-    }
+    if ((nID & 0xFFF0) != IDM_ABOUTBOX)
+        return FALSE;
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+    return TRUE;
 }
 
-// A minimised dialog has no class icon to show, so it draws its own, centred.
-void CInventoryDlg::OnPaint()
+// A minimised dialog has no class icon to show, so it draws its own.
+BOOL PaintMinimisedIcon(CWnd& wnd, HICON hIcon)
 {
-    if (!IsIconic())
-    {
-        Default();
-        return;
-    }
+    if (!wnd.IsIconic())
+        return FALSE;
 
-    CPaintDC dc(this);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    CPaintDC dc(&wnd);
+    wnd.SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
 
     int cxIcon = ::GetSystemMetrics(SM_CXICON);
     int cyIcon = ::GetSystemMetrics(SM_CYICON);
     CRect rect;
-    GetClientRect(&rect);
+    wnd.GetClientRect(&rect);
     int x = (rect.Width() - cxIcon + 1) / 2;
     int y = (rect.Height() - cyIcon + 1) / 2;
 
-    dc.DrawIcon(x, y, m_hIcon);
-}
-
-// Dragging the minimised window shows its icon.
-HCURSOR CInventoryDlg::OnQueryDragIcon()
-{
-    return static_cast<HCURSOR>(m_hIcon);
+    dc.DrawIcon(x, y, hIcon);
+    return TRUE;
 }

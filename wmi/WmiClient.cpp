@@ -1,5 +1,5 @@
 // The management client: COM set-up, the connection to the local namespace, and reading text properties.
-#include "WmiClient.h"
+#include "wmi/WmiClient.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The client of the management service: one connection, single-property reads and the inventory getters.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <wbemcli.h>
 

@@ -1,9 +1,9 @@
 // Puts the collector dialog and then its About box on screen, one after the other, for tools/screenshots.sh.
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <stdio.h>
 
-#include "InventoryDlg.h"
+#include "collector/InventoryDlg.h"
 
 namespace {
 
