@@ -3,7 +3,8 @@
 # header of a folder the layer does not link is not found, and an include the wrong way fails to build.
 function(tavlen_layer target folder scope)
   set(root ${CMAKE_BINARY_DIR}/layers/${folder})
-  file(MAKE_DIRECTORY ${root})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
   file(REMOVE ${root}/${folder})
   file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
   target_include_directories(${target} ${scope} ${root})

@@ -3,33 +3,19 @@
 
 #include "test_util.h"
 
+#include "compat/com/wbem_object.h"
+
 namespace fake_wbem {
 
 namespace {
 
 Service* g_pService = NULL;
-long g_nLive = 0;
+std::atomic<long> g_nLive(0);
 DWORD g_dwRegister = 0;
 
 std::string Narrow(LPCWSTR psz)
 {
     return psz != NULL ? tavlen_test::Utf16ToUtf8(tavlen_test::WString(psz)) : std::string();
-}
-
-#define FAKE_UNSUPPORTED(name, args) \
-    STDMETHODIMP name args override { return WBEM_E_NOT_SUPPORTED; }
-
-template <class I>
-HRESULT Query(I* pThis, REFIID iidOwn, REFIID riid, void** ppv)
-{
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, iidOwn))
-    {
-        *ppv = NULL;
-        return E_NOINTERFACE;
-    }
-    *ppv = pThis;
-    pThis->AddRef();
-    return S_OK;
 }
 
 // Lives for the whole process, so it is not counted among the objects the client must release.
@@ -38,34 +24,20 @@ class Static : public I
 {
 public:
     explicit Static(REFIID iid) : m_iid(iid) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Query<I>(this, m_iid, riid, ppv); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, m_iid))
+        {
+            *ppv = NULL;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<I*>(this);
+        return S_OK;
+    }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 
 private:
-    IID m_iid;
-};
-
-// Reference counting and the live count shared by every stand-in object.
-template <class I>
-class Counted : public I
-{
-public:
-    explicit Counted(REFIID iid) : m_iid(iid) { ++g_nLive; }
-    virtual ~Counted() { --g_nLive; }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Query<I>(this, m_iid, riid, ppv); }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_nRefs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG n = --m_nRefs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-
-private:
-    LONG m_nRefs = 1;
     IID m_iid;
 };
 
@@ -92,10 +64,10 @@ HRESULT FillVariant(const Value& value, VARIANT* pVal)
     }
 }
 
-class FakeObject : public Counted<IWbemClassObject>
+class FakeObject : public compat_com::ClassObjectBase<g_nLive>
 {
 public:
-    explicit FakeObject(const Instance& instance) : Counted(IID_IWbemClassObject), m_instance(instance) {}
+    explicit FakeObject(const Instance& instance) : m_instance(instance) {}
 
     STDMETHODIMP Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE*, LONG*) override
     {
@@ -107,39 +79,14 @@ public:
         return FillVariant(it->second, pVal);
     }
 
-    FAKE_UNSUPPORTED(GetQualifierSet, (IWbemQualifierSet **))
-    FAKE_UNSUPPORTED(Put, (LPCWSTR, LONG, VARIANT *, CIMTYPE))
-    FAKE_UNSUPPORTED(Delete, (LPCWSTR))
-    FAKE_UNSUPPORTED(GetNames, (LPCWSTR, LONG, VARIANT *, SAFEARRAY **))
-    FAKE_UNSUPPORTED(BeginEnumeration, (LONG))
-    FAKE_UNSUPPORTED(Next, (LONG, BSTR *, VARIANT *, CIMTYPE *, LONG *))
-    FAKE_UNSUPPORTED(EndEnumeration, ())
-    FAKE_UNSUPPORTED(GetPropertyQualifierSet, (LPCWSTR, IWbemQualifierSet **))
-    FAKE_UNSUPPORTED(Clone, (IWbemClassObject **))
-    FAKE_UNSUPPORTED(GetObjectText, (LONG, BSTR *))
-    FAKE_UNSUPPORTED(SpawnDerivedClass, (LONG, IWbemClassObject **))
-    FAKE_UNSUPPORTED(SpawnInstance, (LONG, IWbemClassObject **))
-    FAKE_UNSUPPORTED(CompareTo, (LONG, IWbemClassObject *))
-    FAKE_UNSUPPORTED(GetPropertyOrigin, (LPCWSTR, BSTR *))
-    FAKE_UNSUPPORTED(InheritsFrom, (LPCWSTR))
-    FAKE_UNSUPPORTED(GetMethod, (LPCWSTR, LONG, IWbemClassObject **, IWbemClassObject **))
-    FAKE_UNSUPPORTED(PutMethod, (LPCWSTR, LONG, IWbemClassObject *, IWbemClassObject *))
-    FAKE_UNSUPPORTED(DeleteMethod, (LPCWSTR))
-    FAKE_UNSUPPORTED(BeginMethodEnumeration, (LONG))
-    FAKE_UNSUPPORTED(NextMethod, (LONG, BSTR *, IWbemClassObject **, IWbemClassObject **))
-    FAKE_UNSUPPORTED(EndMethodEnumeration, ())
-    FAKE_UNSUPPORTED(GetMethodQualifierSet, (LPCWSTR, IWbemQualifierSet **))
-    FAKE_UNSUPPORTED(GetMethodOrigin, (LPCWSTR, BSTR *))
-
 private:
     Instance m_instance;
 };
 
-class FakeEnum : public Counted<IEnumWbemClassObject>
+class FakeEnum : public compat_com::EnumBase<g_nLive>
 {
 public:
-    explicit FakeEnum(const std::vector<Instance>& instances)
-        : Counted(IID_IEnumWbemClassObject), m_instances(instances) {}
+    explicit FakeEnum(const std::vector<Instance>& instances) : m_instances(instances) {}
 
     STDMETHODIMP Next(LONG lTimeout, ULONG uCount, IWbemClassObject** apObjects, ULONG* puReturned) override
     {
@@ -152,21 +99,14 @@ public:
         return g_pService->hrNext;
     }
 
-    FAKE_UNSUPPORTED(Reset, ())
-    FAKE_UNSUPPORTED(NextAsync, (ULONG, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(Clone, (IEnumWbemClassObject **))
-    FAKE_UNSUPPORTED(Skip, (LONG, ULONG))
-
 private:
     std::vector<Instance> m_instances;
     size_t m_nNext = 0;
 };
 
-class FakeServices : public Counted<IWbemServices>
+class FakeServices : public compat_com::ServicesBase<g_nLive>
 {
 public:
-    FakeServices() : Counted(IID_IWbemServices) {}
-
     STDMETHODIMP CreateInstanceEnum(const BSTR strFilter, LONG, IWbemContext*, IEnumWbemClassObject** ppEnum) override
     {
         std::string cls = Narrow(strFilter);
@@ -182,34 +122,12 @@ public:
         return WBEM_S_NO_ERROR;
     }
 
-    FAKE_UNSUPPORTED(OpenNamespace, (const BSTR, LONG, IWbemContext *, IWbemServices **, IWbemCallResult **))
-    FAKE_UNSUPPORTED(CancelAsyncCall, (IWbemObjectSink *))
-    FAKE_UNSUPPORTED(QueryObjectSink, (LONG, IWbemObjectSink **))
-    FAKE_UNSUPPORTED(GetObject, (const BSTR, LONG, IWbemContext *, IWbemClassObject **, IWbemCallResult **))
-    FAKE_UNSUPPORTED(GetObjectAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(PutClass, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
-    FAKE_UNSUPPORTED(PutClassAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(DeleteClass, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
-    FAKE_UNSUPPORTED(DeleteClassAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(CreateClassEnum, (const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
-    FAKE_UNSUPPORTED(CreateClassEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(PutInstance, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
-    FAKE_UNSUPPORTED(PutInstanceAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(DeleteInstance, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
-    FAKE_UNSUPPORTED(DeleteInstanceAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(CreateInstanceEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(ExecQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
-    FAKE_UNSUPPORTED(ExecQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(ExecNotificationQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
-    FAKE_UNSUPPORTED(ExecNotificationQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    FAKE_UNSUPPORTED(ExecMethod, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemClassObject **, IWbemCallResult **))
-    FAKE_UNSUPPORTED(ExecMethodAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemObjectSink *))
 };
 
-class FakeLocator : public Counted<IWbemLocator>
+class FakeLocator : public compat_com::Object<IWbemLocator, g_nLive>
 {
 public:
-    FakeLocator() : Counted(IID_IWbemLocator) {}
+    FakeLocator() : compat_com::Object<IWbemLocator, g_nLive>(IID_IWbemLocator) {}
 
     STDMETHODIMP ConnectServer(const BSTR strNetworkResource, const BSTR strUser, const BSTR strPassword,
                                const BSTR strLocale, LONG lSecurityFlags, const BSTR strAuthority,
@@ -230,7 +148,6 @@ class FakeFactory : public Static<IClassFactory>
 {
 public:
     FakeFactory() : Static(IID_IClassFactory) {}
-
 
     STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
     {
@@ -256,7 +173,6 @@ class Spy : public Static<IMallocSpy>
 {
 public:
     Spy() : Static(IID_IMallocSpy) {}
-
 
     STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T cbRequest) override
     {

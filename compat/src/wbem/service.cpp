@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "compat/com/wbem_object.h"
 #include "compat/wbem_probe.h"
 #include "internal.h"
 #include "provider.h"
@@ -50,42 +51,6 @@ private:
     IUnknown* m_pUnknown;
 };
 
-#define COMPAT_UNSUPPORTED(name, args) \
-    STDMETHODIMP name args override { return WBEM_E_NOT_SUPPORTED; }
-
-// Reference counting, and the live count that shows whether every object was released.
-template <class I>
-class Object : public I
-{
-public:
-    explicit Object(REFIID iid) : m_iid(iid) { ++g_nLive; }
-    virtual ~Object() { --g_nLive; }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (ppv == NULL)
-            return E_POINTER;
-        *ppv = NULL;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, m_iid))
-            return E_NOINTERFACE;
-        *ppv = static_cast<I*>(this);
-        this->AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_nRefs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG n = --m_nRefs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-
-private:
-    std::atomic<ULONG> m_nRefs{ 1 };
-    IID m_iid;
-};
-
 // The provider's text lives in the library's strings, which throw when memory runs out; a COM method must
 // answer with an error instead.
 template <typename Body>
@@ -120,11 +85,11 @@ HRESULT FillVariant(const Value& value, VARIANT* pVal)
     return WBEM_S_NO_ERROR;
 }
 
-class ClassObject : public Object<IWbemClassObject>
+class ClassObject : public compat_com::ClassObjectBase<g_nLive>
 {
 public:
     ClassObject(IUnknown* pOwner, const ClassDef& def, const Row& row)
-        : Object(IID_IWbemClassObject), m_owner(pOwner), m_def(def), m_row(row) {}
+        : m_owner(pOwner), m_def(def), m_row(row) {}
 
     STDMETHODIMP Get(LPCWSTR wszName, LONG lFlags, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) override
     {
@@ -152,29 +117,6 @@ public:
         return WBEM_E_NOT_FOUND;
     }
 
-    COMPAT_UNSUPPORTED(GetQualifierSet, (IWbemQualifierSet **))
-    COMPAT_UNSUPPORTED(Put, (LPCWSTR, LONG, VARIANT *, CIMTYPE))
-    COMPAT_UNSUPPORTED(Delete, (LPCWSTR))
-    COMPAT_UNSUPPORTED(GetNames, (LPCWSTR, LONG, VARIANT *, SAFEARRAY **))
-    COMPAT_UNSUPPORTED(BeginEnumeration, (LONG))
-    COMPAT_UNSUPPORTED(Next, (LONG, BSTR *, VARIANT *, CIMTYPE *, LONG *))
-    COMPAT_UNSUPPORTED(EndEnumeration, ())
-    COMPAT_UNSUPPORTED(GetPropertyQualifierSet, (LPCWSTR, IWbemQualifierSet **))
-    COMPAT_UNSUPPORTED(Clone, (IWbemClassObject **))
-    COMPAT_UNSUPPORTED(GetObjectText, (LONG, BSTR *))
-    COMPAT_UNSUPPORTED(SpawnDerivedClass, (LONG, IWbemClassObject **))
-    COMPAT_UNSUPPORTED(SpawnInstance, (LONG, IWbemClassObject **))
-    COMPAT_UNSUPPORTED(CompareTo, (LONG, IWbemClassObject *))
-    COMPAT_UNSUPPORTED(GetPropertyOrigin, (LPCWSTR, BSTR *))
-    COMPAT_UNSUPPORTED(InheritsFrom, (LPCWSTR))
-    COMPAT_UNSUPPORTED(GetMethod, (LPCWSTR, LONG, IWbemClassObject **, IWbemClassObject **))
-    COMPAT_UNSUPPORTED(PutMethod, (LPCWSTR, LONG, IWbemClassObject *, IWbemClassObject *))
-    COMPAT_UNSUPPORTED(DeleteMethod, (LPCWSTR))
-    COMPAT_UNSUPPORTED(BeginMethodEnumeration, (LONG))
-    COMPAT_UNSUPPORTED(NextMethod, (LONG, BSTR *, IWbemClassObject **, IWbemClassObject **))
-    COMPAT_UNSUPPORTED(EndMethodEnumeration, ())
-    COMPAT_UNSUPPORTED(GetMethodQualifierSet, (LPCWSTR, IWbemQualifierSet **))
-    COMPAT_UNSUPPORTED(GetMethodOrigin, (LPCWSTR, BSTR *))
 
 private:
     Hold m_owner;  // the connection, whose rows these are
@@ -183,11 +125,11 @@ private:
 };
 
 // Enumerates the rows its connection read; the objects it hands out refer to them too.
-class Enumerator : public Object<IEnumWbemClassObject>
+class Enumerator : public compat_com::EnumBase<g_nLive>
 {
 public:
     Enumerator(IUnknown* pOwner, const ClassDef& def, const std::vector<Row>& rows)
-        : Object(IID_IEnumWbemClassObject), m_pOwner(pOwner), m_owner(pOwner), m_def(def), m_rows(rows) {}
+        : m_pOwner(pOwner), m_owner(pOwner), m_def(def), m_rows(rows) {}
 
     STDMETHODIMP Reset() override
     {
@@ -224,8 +166,6 @@ public:
         return nCount <= nLeft ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
     }
 
-    COMPAT_UNSUPPORTED(NextAsync, (ULONG, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(Clone, (IEnumWbemClassObject **))
 
 private:
     IUnknown* m_pOwner;
@@ -236,10 +176,10 @@ private:
 };
 
 // A connection reads each class from the host once, at its first enumeration; a new connection reads anew.
-class Services : public Object<IWbemServices>
+class Services : public compat_com::ServicesBase<g_nLive>
 {
 public:
-    Services() : Object(IID_IWbemServices), m_rows(Classes().size()), m_bRead(Classes().size(), false) {}
+    Services() : m_rows(Classes().size()), m_bRead(Classes().size(), false) {}
 
     STDMETHODIMP CreateInstanceEnum(const BSTR strFilter, LONG, IWbemContext*, IEnumWbemClassObject** ppEnum) override
     {
@@ -266,28 +206,6 @@ public:
         });
     }
 
-    COMPAT_UNSUPPORTED(OpenNamespace, (const BSTR, LONG, IWbemContext *, IWbemServices **, IWbemCallResult **))
-    COMPAT_UNSUPPORTED(CancelAsyncCall, (IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(QueryObjectSink, (LONG, IWbemObjectSink **))
-    COMPAT_UNSUPPORTED(GetObject, (const BSTR, LONG, IWbemContext *, IWbemClassObject **, IWbemCallResult **))
-    COMPAT_UNSUPPORTED(GetObjectAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(PutClass, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
-    COMPAT_UNSUPPORTED(PutClassAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(DeleteClass, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
-    COMPAT_UNSUPPORTED(DeleteClassAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(CreateClassEnum, (const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
-    COMPAT_UNSUPPORTED(CreateClassEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(PutInstance, (IWbemClassObject *, LONG, IWbemContext *, IWbemCallResult **))
-    COMPAT_UNSUPPORTED(PutInstanceAsync, (IWbemClassObject *, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(DeleteInstance, (const BSTR, LONG, IWbemContext *, IWbemCallResult **))
-    COMPAT_UNSUPPORTED(DeleteInstanceAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(CreateInstanceEnumAsync, (const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(ExecQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
-    COMPAT_UNSUPPORTED(ExecQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(ExecNotificationQuery, (const BSTR, const BSTR, LONG, IWbemContext *, IEnumWbemClassObject **))
-    COMPAT_UNSUPPORTED(ExecNotificationQueryAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemObjectSink *))
-    COMPAT_UNSUPPORTED(ExecMethod, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemClassObject **, IWbemCallResult **))
-    COMPAT_UNSUPPORTED(ExecMethodAsync, (const BSTR, const BSTR, LONG, IWbemContext *, IWbemClassObject *, IWbemObjectSink *))
 
 private:
     std::vector<std::vector<Row>> m_rows;
@@ -306,10 +224,10 @@ bool IsLocalCimv2(LPCWSTR pszNamespace)
     return false;
 }
 
-class Locator : public Object<IWbemLocator>
+class Locator : public compat_com::Object<IWbemLocator, g_nLive>
 {
 public:
-    Locator() : Object(IID_IWbemLocator) {}
+    Locator() : compat_com::Object<IWbemLocator, g_nLive>(IID_IWbemLocator) {}
 
     STDMETHODIMP ConnectServer(const BSTR strNetworkResource, const BSTR, const BSTR, const BSTR, LONG, const BSTR,
                                IWbemContext*, IWbemServices** ppNamespace) override
