@@ -285,5 +285,8 @@ CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
 HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType);
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+// Where the file name's extension begins in a path, or the path's end where the name has none; a dot in a
+// folder's name begins no extension. The help file is the module's path with this replaced.
+LPSTR AfxFindExtension(LPSTR pszPath);
 BOOL AfxOleInit();
 void AfxEnableControlContainer(COccManager* pManager = NULL);

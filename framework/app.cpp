@@ -125,14 +125,28 @@ BOOL CWinApp::Enable3dControls()
     return TRUE;
 }
 
+// Characters are stepped over whole: a double-byte character's trail byte may be the value of a backslash.
+LPSTR AfxFindExtension(LPSTR pszPath)
+{
+    LPSTR pszExt = NULL;
+    LPSTR pch = pszPath;
+    for (; *pch != 0; pch = ::CharNextA(pch))
+    {
+        if (*pch == '\\' || *pch == '/')
+            pszExt = NULL;
+        else if (*pch == '.')
+            pszExt = pch;
+    }
+    return pszExt != NULL ? pszExt : pch;
+}
+
 void CWinApp::OnHelp()
 {
     char szHelpFile[MAX_PATH + 4];
     DWORD nLength = ::GetModuleFileNameA(m_hInstance, szHelpFile, MAX_PATH);
     if (nLength == 0 || nLength >= MAX_PATH)
         return;
-    char* pszExt = strrchr(szHelpFile, '.');
-    strcpy(pszExt != NULL ? pszExt : szHelpFile + nLength, ".HLP");
+    strcpy(AfxFindExtension(szHelpFile), ".HLP");
     ::WinHelpA(m_pMainWnd != NULL ? m_pMainWnd->m_hWnd : NULL, szHelpFile, HELP_FINDER, 0);
 }
 

@@ -5,12 +5,16 @@
 
 namespace {
 
-// A borrowed wrapper lives as long as the process, as callers may keep what FromHandle gave them, and is never
-// destroyed, so it never destroys its menu. It is found by the menu it holds now.
+// A borrowed wrapper is made for one menu and never destroys it. It stands for that menu while the menu exists
+// and the wrapper still holds it; once the menu is destroyed, or the wrapper detached or attached, it expires,
+// and the next menu borrowed takes its place, so the wrappers never outnumber the menus borrowed at once.
 struct AFX_BORROWED_MENU
 {
     CMenu menu;
+    HMENU hMenu;  // the menu it was made for
     AFX_BORROWED_MENU* pNext;
+
+    bool IsLive() const { return menu.m_hMenu == hMenu && ::IsMenu(hMenu); }
 };
 
 AFX_BORROWED_MENU* afx_pBorrowedMenus = NULL;
@@ -32,16 +36,26 @@ CMenu* CMenu::FromHandle(HMENU hMenu)
 {
     if (hMenu == NULL)
         return NULL;
+    AFX_BORROWED_MENU* pExpired = NULL;
     for (AFX_BORROWED_MENU* pBorrowed = afx_pBorrowedMenus; pBorrowed != NULL; pBorrowed = pBorrowed->pNext)
-        if (pBorrowed->menu.m_hMenu == hMenu)
+    {
+        bool bLive = pBorrowed->IsLive();
+        if (bLive && pBorrowed->hMenu == hMenu)
             return &pBorrowed->menu;
-    void* pMemory = AfxAlloc(sizeof(AFX_BORROWED_MENU));
-    if (pMemory == NULL)
-        return NULL;
-    AFX_BORROWED_MENU* pBorrowed = new (pMemory) AFX_BORROWED_MENU;
-    pBorrowed->menu.m_hMenu = hMenu;
-    pBorrowed->pNext = afx_pBorrowedMenus;
-    afx_pBorrowedMenus = pBorrowed;
+        if (!bLive && pExpired == NULL)
+            pExpired = pBorrowed;
+    }
+    AFX_BORROWED_MENU* pBorrowed = pExpired;
+    if (pBorrowed == NULL)
+    {
+        void* pMemory = AfxAlloc(sizeof(AFX_BORROWED_MENU));
+        if (pMemory == NULL)
+            return NULL;
+        pBorrowed = new (pMemory) AFX_BORROWED_MENU;
+        pBorrowed->pNext = afx_pBorrowedMenus;
+        afx_pBorrowedMenus = pBorrowed;
+    }
+    pBorrowed->hMenu = pBorrowed->menu.m_hMenu = hMenu;
     return &pBorrowed->menu;
 }
 

@@ -194,13 +194,13 @@ TEST(FullPathName, AsksForTheSizeItNeedsAndPointsAtTheName)
 
 TEST(Security, SecondCallInAProcessIsTooLate)
 {
-    if (tavlen_test::IsWine())
-        GTEST_SKIP() << "Wine accepts a second CoInitializeSecurity in a process; Windows refuses it";
     ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
     EXPECT_EQ(S_OK, ::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
                                            RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS, NULL));
-    EXPECT_EQ(RPC_E_TOO_LATE, ::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
-                                                     RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS, NULL));
+    // Wine takes the second call too.
+    TODO_WINE_EXPECT_TRUE(RPC_E_TOO_LATE == ::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                                                   RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS,
+                                                                   NULL));
 }
 
 // The system's own management service, opened as the program opens it.
@@ -306,7 +306,8 @@ TEST_F(WbemContract, GetOfAMissingPropertyFailsAndOfAKnownOneGivesTextOrNull)
 struct DialogLog
 {
     std::vector<UINT> messages;
-    bool bVisibleAtInit = true;
+    bool bVisibleAtInit = true, bVisibleAtEnd = true;
+    HWND hWnd = NULL;
     UINT nPostAtInit = 0;
 };
 
@@ -317,6 +318,7 @@ INT_PTR CALLBACK LoggingDialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARA
     {
         s_pLog = reinterpret_cast<DialogLog*>(lParam);
         s_pLog->bVisibleAtInit = ::IsWindowVisible(hWnd) != FALSE;
+        s_pLog->hWnd = hWnd;
         tavlen_test::StartWatchdog(hWnd);
         ::PostMessageA(hWnd, s_pLog->nPostAtInit, 0, 0);
     }
@@ -325,7 +327,10 @@ INT_PTR CALLBACK LoggingDialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_USER)
         ::EndDialog(hWnd, 7);
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+    {
+        s_pLog->bVisibleAtEnd = ::IsWindowVisible(hWnd) != FALSE;
         ::EndDialog(hWnd, LOWORD(wParam));
+    }
     return message == WM_INITDIALOG || message == WM_USER || message == WM_COMMAND;
 }
 
@@ -350,6 +355,9 @@ TEST(ModalDialog, APostedCloseEndsTheDialogAsCancelled)
     log.nPostAtInit = WM_CLOSE;
     EXPECT_EQ(IDCANCEL, RunLoggedDialog(log));
     EXPECT_EQ(std::vector<UINT>({ WM_INITDIALOG, IDCANCEL }), log.messages);
+    // The program relies on a close queued during initialisation ending the dialog before it is shown.
+    EXPECT_FALSE(log.bVisibleAtEnd);
+    EXPECT_FALSE(::IsWindow(log.hWnd));
 }
 
 TEST(ModalDialog, AMissingTemplateFailsWithoutCallingTheProcedure)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "wmi/WmiClient.h"
+#include "compat/oleaut_probe.h"
 #include "compat/wbem_probe.h"
 #include "test_util.h"
 

@@ -250,8 +250,12 @@ TEST_F(ReportTest, MemoryThatRunsOutNeverTearsTheReport)
 
 TEST_F(ReportTest, ALaterRunReplacesTheWholeReport)
 {
+    // Longer than the report by far, and in lines of its own form, so no part of it may pass for the new one.
     std::string path = m_dir.File("report.txt");
-    tavlen_test::WriteFileBytes(path, std::string(10000, '#'));
+    std::string old;
+    while (old.size() < 64 * 1024)
+        old += "model=# old line that must go\r\n";
+    tavlen_test::WriteFileBytes(path, old);
     RunCollector(path);
 
     EXPECT_EQ(ReportLines(path).size(), 6u);
@@ -261,15 +265,14 @@ TEST_F(ReportTest, ALaterRunReplacesTheWholeReport)
 
 TEST_F(ReportTest, AReplacedReportKeepsItsAttributes)
 {
-    if (tavlen_test::IsWine())
-        GTEST_SKIP() << "Wine's ReplaceFile does not carry the replaced file's attributes over; Windows' does";
     std::string path = m_dir.File("report.txt");
     tavlen_test::WriteFileBytes(path, "old\r\n");
     tavlen_test::MarkFile(path);
     RunCollector(path);
 
     EXPECT_EQ(ReportLines(path).size(), 6u);
-    EXPECT_TRUE(tavlen_test::IsMarked(path));
+    // Wine's ReplaceFile does not carry the replaced file's attributes over.
+    TODO_WINE_EXPECT_TRUE(tavlen_test::IsMarked(path));
 }
 
 TEST_F(ReportTest, AFolderAtThePathIsLeftAlone)

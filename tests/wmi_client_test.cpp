@@ -73,11 +73,15 @@ TEST_F(WmiClientTest, OpenFailsWhenOleCannotStart)
 
 TEST_F(WmiClientTest, OpenFailsWhenProcessSecurityIsAlreadySet)
 {
-    if (tavlen_test::IsWine())
-        GTEST_SKIP() << "Wine accepts a second CoInitializeSecurity in a process; Windows refuses it";
     ASSERT_TRUE(SUCCEEDED(::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_DEFAULT,
                                                  RPC_C_IMP_LEVEL_IDENTIFY, NULL, EOAC_NONE, NULL)));
     CWmiClient client;
+    if (tavlen_test::IsWine())
+    {
+        // Wine takes a second CoInitializeSecurity in a process, which Windows refuses.
+        TODO_WINE_EXPECT_TRUE(!client.Open());
+        return;
+    }
     ExpectOpenFails(client);
     EXPECT_TRUE(Service().namespaces.empty());
 }

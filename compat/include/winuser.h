@@ -177,3 +177,4 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 
 // There is no help system: the call fails.
 BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData);
+LPSTR WINAPI CharNextA(LPCSTR lpsz);

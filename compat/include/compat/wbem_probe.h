@@ -6,6 +6,3 @@ void compat_wbem_set_root(const char* pszRoot);
 
 // Locators, services, enumerators and class objects not yet released.
 long compat_wbem_live_objects();
-
-// BSTRs made and not yet freed.
-long compat_live_bstrs();

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "compat/wbem_probe.h"
+#include "compat/oleaut_probe.h"
 #include "internal.h"
 
 namespace {

@@ -19,7 +19,6 @@ namespace tavlen_test {
 const char kPathSeparator = '/';
 const char* const kReportLineEnd = "\n";
 const char* const kNullDevice = "/dev/null";
-const char* const kSwitchChars = "-";
 
 namespace {
 

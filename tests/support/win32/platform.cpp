@@ -8,7 +8,6 @@ namespace tavlen_test {
 const char kPathSeparator = '\\';
 const char* const kReportLineEnd = "\r\n";
 const char* const kNullDevice = "NUL";
-const char* const kSwitchChars = "/-";
 
 namespace {
 
