@@ -135,16 +135,19 @@ CString TempPathOf(const CString& strDir, const GUID& guid)
 {
     static const char kPrefix[] = "~tavlen-";
     static const char kSuffix[] = ".tmp";
+    const int nPrefix = sizeof(kPrefix) - 1, nDigits = 2 * sizeof(GUID), nSuffix = sizeof(kSuffix) - 1;
     CString strTemp;
-    char* pch = strTemp.GetBufferSetLength(strDir.GetLength() + 8 + 32 + 4);
+    char* pch = strTemp.GetBufferSetLength(strDir.GetLength() + nPrefix + nDigits + nSuffix);
     if (pch == NULL)
         return CString();
     memcpy(pch, strDir, strDir.GetLength());
-    pch = (char*)memcpy(pch + strDir.GetLength(), kPrefix, 8) + 8;
-    pch = AppendNumber(AppendNumber(AppendNumber(pch, guid.Data1, 16, 8), guid.Data2, 16, 4), guid.Data3, 16, 4);
+    pch += strDir.GetLength();
+    memcpy(pch, kPrefix, nPrefix);
+    pch = AppendNumber(pch + nPrefix, guid.Data1, 16, 8);
+    pch = AppendNumber(AppendNumber(pch, guid.Data2, 16, 4), guid.Data3, 16, 4);
     for (int i = 0; i < 8; i++)
         pch = AppendNumber(pch, guid.Data4[i], 16, 2);
-    memcpy(pch, kSuffix, 4);
+    memcpy(pch, kSuffix, nSuffix);
     return strTemp;
 }
 

@@ -47,6 +47,8 @@ public:
     Hold(const Hold&) = delete;
     Hold& operator=(const Hold&) = delete;
 
+    IUnknown* Get() const { return m_pUnknown; }
+
 private:
     IUnknown* m_pUnknown;
 };
@@ -117,7 +119,6 @@ public:
         return WBEM_E_NOT_FOUND;
     }
 
-
 private:
     Hold m_owner;  // the connection, whose rows these are
     const ClassDef& m_def;
@@ -129,7 +130,7 @@ class Enumerator : public compat_com::EnumBase<g_nLive>
 {
 public:
     Enumerator(IUnknown* pOwner, const ClassDef& def, const std::vector<Row>& rows)
-        : m_pOwner(pOwner), m_owner(pOwner), m_def(def), m_rows(rows) {}
+        : m_owner(pOwner), m_def(def), m_rows(rows) {}
 
     STDMETHODIMP Reset() override
     {
@@ -145,7 +146,7 @@ public:
         HRESULT hr = OrOutOfMemory([&] {
             while (*puReturned < uCount && m_nNext < m_rows.size())
             {
-                apObjects[*puReturned] = new ClassObject(m_pOwner, m_def, m_rows[m_nNext]);
+                apObjects[*puReturned] = new ClassObject(m_owner.Get(), m_def, m_rows[m_nNext]);
                 ++*puReturned, ++m_nNext;
             }
             return WBEM_S_NO_ERROR;
@@ -166,10 +167,8 @@ public:
         return nCount <= nLeft ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
     }
 
-
 private:
-    IUnknown* m_pOwner;
-    Hold m_owner;
+    Hold m_owner;  // the connection, whose rows these are
     const ClassDef& m_def;
     const std::vector<Row>& m_rows;
     size_t m_nNext = 0;
@@ -205,7 +204,6 @@ public:
             return WBEM_E_INVALID_CLASS;
         });
     }
-
 
 private:
     std::vector<std::vector<Row>> m_rows;
