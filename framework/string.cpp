@@ -7,6 +7,14 @@
 
 namespace {
 
+int WideLength(const WCHAR* lpsz)
+{
+    int nLength = 0;
+    while (lpsz != NULL && lpsz[nLength] != 0)
+        ++nLength;
+    return nLength;
+}
+
 bool IsTrimSpace(char ch)
 {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
@@ -53,18 +61,8 @@ CString::CString(LPCSTR lpch, int nLength)
 }
 
 CString::CString(const WCHAR* lpsz)
-    : m_pchData(NilText())
+    : CString(lpsz, WideLength(lpsz))
 {
-    if (lpsz == NULL || lpsz[0] == 0)
-        return;
-    int nBytes = ::WideCharToMultiByte(CP_ACP, 0, lpsz, -1, NULL, 0, NULL, NULL);
-    if (nBytes <= 1)
-        return;
-    char* pch = AllocBuffer(nBytes - 1);
-    if (pch == NULL)
-        return;
-    ::WideCharToMultiByte(CP_ACP, 0, lpsz, -1, pch, nBytes, NULL, NULL);
-    m_pchData = pch;
 }
 
 CString::CString(const WCHAR* lpch, int nLength)
