@@ -2,6 +2,7 @@
 // replace it, written in place; a report is never left torn.
 #include "collector/ReportFile.h"
 
+#include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdint.h>
@@ -15,7 +16,7 @@ enum TargetKind
 {
     kTargetUnusable,    // a folder, a file this user may not write, a locked file, or a path to nowhere
     kTargetNew,         // nothing there yet
-    kTargetReplaceable, // a file: a new one takes its place whole, with its attributes
+    kTargetReplaceable, // a file: a new one takes its place whole, with its attributes and security
     kTargetInPlace,     // a device, a pipe, or a file mounted over another, which no rename can replace
 };
 
@@ -27,10 +28,10 @@ struct Target
     int nDirLength;   // the length of its folder, with the trailing separator
 };
 
-// Its attributes are read too: a new report is made with this file as its template.
+// Its attributes and security are read too: a new report is made after this file.
 HANDLE OpenForWriting(const CString& strPath)
 {
-    return ::CreateFileA(strPath, GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_READ_EA,
+    return ::CreateFileA(strPath, GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_READ_EA | READ_CONTROL,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
 }
 
@@ -61,6 +62,39 @@ CString FullPathOf(const CString& strPath, int& nDirLength)
     return CString();
 }
 
+typedef DWORD(WINAPI* PFNGETFINALPATHNAMEBYHANDLEA)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The name of the open file itself, through any link and in its long form: a report replaced under the name
+// the caller gave would turn a link into a file, and a short name into the report's only name. Windows has
+// file links from Vista on; where it has no such call, or none here, the long form of the path itself does.
+CString OwnNameOf(HANDLE hFile, const CString& strPath)
+{
+    PFNGETFINALPATHNAMEBYHANDLEA pfnFinalPath = reinterpret_cast<PFNGETFINALPATHNAMEBYHANDLEA>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    CString strName;
+    DWORD nSize = MAX_PATH;
+    for (int nAttempt = 0; nAttempt < 2; nAttempt++)
+    {
+        char* pszName = strName.GetBufferSetLength((int)nSize - 1);
+        DWORD nLength = pszName == NULL ? 0
+            : pfnFinalPath != NULL ? pfnFinalPath(hFile, pszName, nSize, 0)
+                                   : ::GetLongPathNameA(strPath, pszName, nSize);
+        if (nLength == 0)
+            return strPath;
+        if (nLength < nSize)
+        {
+            // "\\?\C:\dir" is "C:\dir" and "\\?\UNC\server\share" is "\\server\share", which every call takes.
+            bool bUnc = strncmp(pszName, "\\\\?\\UNC\\", 8) == 0;
+            int nSkip = bUnc ? 6 : strncmp(pszName, "\\\\?\\", 4) == 0 && pszName[5] == ':' ? 4 : 0;
+            if (bUnc)
+                pszName[6] = '\\';
+            return CString(pszName + nSkip, (int)nLength - nSkip);
+        }
+        nSize = nLength;
+    }
+    return strPath;
+}
+
 // A file bound over another, as a single file is bound into a container, is the root of its own mount.
 bool IsMountPoint(const CString& strFull)
 {
@@ -86,20 +120,23 @@ Target Classify(const CString& strPath)
         target.nKind = kTargetInPlace;
         return target;
     }
-    target.strFull = FullPathOf(strPath, target.nDirLength);
+    target.strFull = FullPathOf(bExists ? OwnNameOf(target.hFile, strPath) : strPath, target.nDirLength);
+    // No one may write a read-only file, even where the system lets this user open it (Wine, as root).
+    if (bExists && (::GetFileAttributesA(target.strFull) & FILE_ATTRIBUTE_READONLY))
+        target.strFull = CString();
     if (!target.strFull.IsEmpty())
         target.nKind = !bExists ? kTargetNew : IsMountPoint(target.strFull) ? kTargetInPlace : kTargetReplaceable;
     return target;
 }
 
-// Through the runtime's text mode, so that lines end as text files' do on this system. The handle is closed.
-// A file is flushed to disk, and cut after the text where it had text before; devices and pipes take the
-// text as it comes.
+// Through the runtime's text mode, so that lines end as text files' do on this system; the old text that an
+// in-place write puts back goes as it was read. The handle is closed. A file is flushed to disk, and cut after
+// the text where it had text before; devices and pipes take the text as it comes.
 enum WriteMode { kWriteStream, kWriteNewFile, kWriteOverFile };
 
-bool WriteText(HANDLE hFile, const CString& strText, WriteMode nMode)
+bool WriteText(HANDLE hFile, const CString& strText, WriteMode nMode, int nTranslation = _O_TEXT)
 {
-    int fd = _open_osfhandle((intptr_t)hFile, _O_TEXT | _O_WRONLY);
+    int fd = _open_osfhandle((intptr_t)hFile, nTranslation | _O_WRONLY);
     if (fd < 0)
     {
         ::CloseHandle(hFile);
@@ -152,51 +189,137 @@ CString TempPathOf(const CString& strDir, const GUID& guid)
 }
 
 // A random name, created exclusively after the template, so no one can take the file's place or predict it.
+// The handle may change the file's security, which it is given before anything is written to it.
 HANDLE CreateTempFile(const CString& strDir, HANDLE hTemplate, CString& strTemp)
 {
     for (int nAttempt = 0; nAttempt < 8; nAttempt++)
     {
         GUID guid;
-        if (FAILED(::CoCreateGuid(&guid)))
+        if (FAILED(::CoCreateGuid(&guid)) || (strTemp = TempPathOf(strDir, guid)).IsEmpty())
+        {
+            ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return INVALID_HANDLE_VALUE;
-        strTemp = TempPathOf(strDir, guid);
-        if (strTemp.IsEmpty())
-            return INVALID_HANDLE_VALUE;
-        HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                     hTemplate != INVALID_HANDLE_VALUE ? hTemplate : NULL);
+        }
+        HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, NULL, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, hTemplate != INVALID_HANDLE_VALUE ? hTemplate : NULL);
         if (hTemp != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
             return hTemp;
     }
     return INVALID_HANDLE_VALUE;
 }
 
-// ReplaceFile keeps the old file's attributes and security; without a backup it may lose the old file
-// on a late failure, so the new one is then moved into the empty place.
-bool MoveOver(const CString& strTemp, const CString& strFull, bool bReplacing)
+// The new report gets the old one's access rules, inherited from its folder or its own as they were, and its
+// owner and group where this user may give them; without them it would have what its folder gives new files.
+bool CopySecurity(HANDLE hFrom, HANDLE hTo)
 {
-    if (bReplacing)
+    PSID pOwner = NULL, pGroup = NULL;
+    PACL pDacl = NULL;
+    PSECURITY_DESCRIPTOR pDescriptor = NULL;
+    DWORD dwError = ::GetSecurityInfo(hFrom, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION |
+                                      GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                      &pOwner, &pGroup, &pDacl, NULL, &pDescriptor);
+    if (dwError == ERROR_SUCCESS)
     {
-        if (::ReplaceFileA(strFull, strTemp, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL))
-            return true;
-        if (::GetFileAttributesA(strFull) != INVALID_FILE_ATTRIBUTES)
-            return false;
+        SECURITY_DESCRIPTOR_CONTROL nControl = 0;
+        DWORD nRevision;
+        ::GetSecurityDescriptorControl(pDescriptor, &nControl, &nRevision);
+        dwError = ::SetSecurityInfo(hTo, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION,
+                                    pOwner, pGroup, NULL, NULL);
+        if (dwError == ERROR_INVALID_OWNER || dwError == ERROR_INVALID_PRIMARY_GROUP ||
+            dwError == ERROR_PRIVILEGE_NOT_HELD || dwError == ERROR_ACCESS_DENIED)
+            dwError = ERROR_SUCCESS;
+        if (dwError == ERROR_SUCCESS)
+            dwError = ::SetSecurityInfo(hTo, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION |
+                                        ((nControl & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                         : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                                        NULL, NULL, pDacl, NULL);
+        ::LocalFree(pDescriptor);
     }
-    return ::MoveFileExA(strTemp, strFull, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    ::SetLastError(dwError);
+    return dwError == ERROR_SUCCESS;
 }
 
-// The old file is closed before it is replaced, as Windows replaces no file that is open.
-int ReplaceWhole(Target& target, const CString& strText)
+// What a failed replacement leaves to do: nothing more, or, where only this user's rights or another program's
+// sharing stood in the way, a write in place.
+enum Outcome { kWritten, kKept, kRefused };
+
+Outcome OutcomeOf(DWORD dwError)
+{
+    return dwError == ERROR_ACCESS_DENIED || dwError == ERROR_SHARING_VIOLATION ? kRefused : kKept;
+}
+
+// One rename puts the new report in the old one's place, so a reader finds the old one or the new one at every
+// moment. The old file is closed first, as Windows moves nothing over a file that is open.
+Outcome ReplaceWhole(Target& target, const CString& strText)
 {
     CString strTemp;
     HANDLE hTemp = CreateTempFile(CString(target.strFull, target.nDirLength), target.hFile, strTemp);
     bool bReplacing = target.hFile != INVALID_HANDLE_VALUE;
+    bool bReady = hTemp != INVALID_HANDLE_VALUE && (!bReplacing || CopySecurity(target.hFile, hTemp));
+    DWORD dwError = ::GetLastError();
     if (bReplacing)
         ::CloseHandle(target.hFile);
+    target.hFile = INVALID_HANDLE_VALUE;
     if (hTemp == INVALID_HANDLE_VALUE)
-        return -1;
-    if (WriteText(hTemp, strText, kWriteNewFile) && MoveOver(strTemp, target.strFull, bReplacing))
-        return 0;
+        return OutcomeOf(dwError);
+    Outcome nOutcome = kKept;
+    if (!bReady)
+    {
+        ::CloseHandle(hTemp);
+        nOutcome = OutcomeOf(dwError);
+    }
+    else if (WriteText(hTemp, strText, kWriteNewFile))
+    {
+        if (::MoveFileExA(strTemp, target.strFull, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return kWritten;
+        nOutcome = OutcomeOf(::GetLastError());
+    }
     ::DeleteFileA(strTemp);
+    return nOutcome;
+}
+
+// The whole file, or false where it cannot be read or held.
+bool ReadWhole(const CString& strPath, CString& strText)
+{
+    HANDLE hFile = ::CreateFileA(strPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD nHigh = 0;
+    DWORD nSize = ::GetFileSize(hFile, &nHigh);
+    char* pch = nSize < 0x40000000 && nHigh == 0 ? strText.GetBufferSetLength((int)nSize) : NULL;
+    DWORD nDone = 0, nRead = 0;
+    while (pch != NULL && nDone < nSize && ::ReadFile(hFile, pch + nDone, nSize - nDone, &nRead, NULL) && nRead > 0)
+        nDone += nRead;
+    ::CloseHandle(hFile);
+    return pch != NULL && nDone == nSize;
+}
+
+// Where the report may be written but not replaced, it is rewritten from its start as a plain write of the
+// path would; its old text, read first, is written back if any step fails, so only a kill while those few
+// hundred bytes are written can cut it. A report that was not there yet is made at the path itself, and
+// removed again if its write fails.
+int WriteInPlace(const Target& target, const CString& strText)
+{
+    if (target.nKind == kTargetNew)
+    {
+        HANDLE hFile = ::CreateFileA(target.strFull, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (hFile == INVALID_HANDLE_VALUE)
+            return -1;
+        if (WriteText(hFile, strText, kWriteNewFile))
+            return 0;
+        ::DeleteFileA(target.strFull);
+        return -1;
+    }
+    CString strOld;
+    if (!ReadWhole(target.strFull, strOld))
+        return -1;
+    HANDLE hFile = OpenForWriting(target.strFull);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return -1;
+    if (WriteText(hFile, strText, kWriteOverFile))
+        return 0;
+    WriteText(OpenForWriting(target.strFull), strOld, kWriteOverFile, _O_BINARY);
     return -1;
 }
 
@@ -289,7 +412,10 @@ int WriteReportFile(const CString& strPath, const CString& strText)
                          ::GetFileType(target.hFile) == FILE_TYPE_DISK ? kWriteOverFile : kWriteStream) ? 0 : -1;
     case kTargetNew:
     case kTargetReplaceable:
-        return ReplaceWhole(target, strText);
+    {
+        Outcome nOutcome = ReplaceWhole(target, strText);
+        return nOutcome == kWritten ? 0 : nOutcome == kRefused ? WriteInPlace(target, strText) : -1;
+    }
     default:
         if (target.hFile != INVALID_HANDLE_VALUE)
             ::CloseHandle(target.hFile);

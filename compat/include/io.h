@@ -6,6 +6,7 @@
 
 #define _O_WRONLY 0x0001
 #define _O_TEXT 0x4000
+#define _O_BINARY 0x8000
 
 // The descriptor of an open file handle, which then belongs to the descriptor: _close closes both.
 int _open_osfhandle(intptr_t osfhandle, int flags);

@@ -1,4 +1,4 @@
-// kernel32: local time, files and moves, last error, the program's module and its resources.
+// kernel32: local time, files and moves, local memory, last error, the program's module and its resources.
 #pragma once
 
 #include "windef.h"
@@ -24,11 +24,15 @@ void WINAPI SetLastError(DWORD dwErrCode);
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 
 #define GENERIC_READ 0x80000000
 #define GENERIC_WRITE 0x40000000
 #define FILE_READ_EA 0x00000008
 #define FILE_READ_ATTRIBUTES 0x00000080
+#define READ_CONTROL 0x00020000
+#define WRITE_DAC 0x00040000
+#define WRITE_OWNER 0x00080000
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
@@ -47,7 +51,6 @@ void WINAPI SetLastError(DWORD dwErrCode);
 
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_WRITE_THROUGH 0x00000008
-#define REPLACEFILE_IGNORE_MERGE_ERRORS 0x00000002
 
 // OPEN_EXISTING opens a file as it is; CREATE_NEW, for writing only, makes a new one, after hTemplateFile's
 // owner and permission bits where it is given. Share modes are not kept: any open file may be replaced.
@@ -56,16 +59,23 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 DWORD WINAPI GetFileType(HANDLE hFile);
 BOOL WINAPI SetEndOfFile(HANDLE hFile);
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+                     LPVOID lpOverlapped);
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
+// There are no short names here: a path that names something is its own long path.
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer);
 BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DWORD cchBufferLength);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
-BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName, LPCSTR lpBackupFileName,
-                         DWORD dwReplaceFlags, LPVOID lpExclude, LPVOID lpReserved);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
+
+HLOCAL WINAPI LocalFree(HLOCAL hMem);
+BOOL WINAPI GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         PSECURITY_DESCRIPTOR_CONTROL pControl, LPDWORD lpdwRevision);
 
 // The program itself is the only module; any other name is not loaded.
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);

@@ -58,6 +58,7 @@ COMPAT_DECLARE_HANDLE(HRSRC);
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 typedef HANDLE HGLOBAL;
+typedef HANDLE HLOCAL;
 
 typedef INT_PTR (*FARPROC)();
 
@@ -78,6 +79,13 @@ typedef struct tagRECT
     LONG right;
     LONG bottom;
 } RECT, *LPRECT;
+
+// What security a file has, opaque to the program: see aclapi.h.
+typedef void* PSID;
+typedef struct _ACL ACL, *PACL;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL, *PSECURITY_DESCRIPTOR_CONTROL;
+#define SE_DACL_PROTECTED 0x1000
 
 typedef struct _SECURITY_ATTRIBUTES
 {

@@ -231,6 +231,33 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile)
     return TRUE;
 }
 
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+                     LPVOID)
+{
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || lpNumberOfBytesRead == NULL)
+        return Fail(EBADF);
+    ssize_t cb;
+    do
+        cb = compat__sys_fails("read") ? -1 : read(compat__descriptor_of(hFile), lpBuffer, nNumberOfBytesToRead);
+    while (cb < 0 && errno == EINTR);
+    *lpNumberOfBytesRead = cb < 0 ? 0 : (DWORD)cb;
+    return cb < 0 ? Fail(errno) : TRUE;
+}
+
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
+{
+    struct stat st;
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || fstat(compat__descriptor_of(hFile), &st) != 0)
+    {
+        Fail(EBADF);
+        return INVALID_FILE_SIZE;
+    }
+    if (lpFileSizeHigh != NULL)
+        *lpFileSizeHigh = (DWORD)((uint64_t)st.st_size >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return (DWORD)st.st_size;
+}
+
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (hObject == INVALID_HANDLE_VALUE || hObject == NULL)
@@ -246,8 +273,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
         compat__set_error_from_errno(lpFileName == NULL ? EINVAL : errno);
         return INVALID_FILE_ATTRIBUTES;
     }
+    // No one may write a read-only file on Windows; here that is a file this user may not write.
     DWORD dwAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
-    if ((st.st_mode & 0222) == 0)
+    if (access(lpFileName, W_OK) != 0)
         dwAttributes |= FILE_ATTRIBUTE_READONLY;
     return dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL;
 }
@@ -272,6 +300,16 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
     return nResult;
 }
 
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer)
+{
+    struct stat st;
+    if (lpszShortPath == NULL)
+        return Fail(EINVAL);
+    if (lstat(lpszShortPath, &st) != 0)
+        return Fail(errno);
+    return CopyPath(lpszShortPath, cchBuffer, lpszLongPath);
+}
+
 // The mount point that the path lies on, with a separator at its end.
 BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DWORD cchBufferLength)
 {
@@ -289,25 +327,6 @@ BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DW
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return FALSE;
     }
-    return TRUE;
-}
-
-// The replacement keeps the owner and mode it was made with: a template at its creation gives it the
-// replaced file's, since nothing may act on it by name between its creation and the move.
-BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName, LPCSTR lpBackupFileName,
-                         DWORD, LPVOID, LPVOID)
-{
-    struct stat st;
-    if (lpReplacedFileName == NULL || lpReplacementFileName == NULL || lpBackupFileName != NULL)
-        return Fail(EINVAL);
-    if (lstat(lpReplacedFileName, &st) != 0)
-        return Fail(errno);
-    if (compat__sys_fails("rename") || rename(lpReplacementFileName, lpReplacedFileName) != 0)
-    {
-        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
-        return FALSE;
-    }
-    SyncDirectoryOf(lpReplacedFileName);
     return TRUE;
 }
 
