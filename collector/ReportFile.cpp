@@ -129,6 +129,18 @@ Target Classify(const CString& strPath)
     return target;
 }
 
+// A file written over from its start is cut where the text ends, if it was longer: Wine's cut makes the file
+// a byte longer for a moment, which a reader would take for a torn report.
+bool CutAfterText(HANDLE hFile)
+{
+    LONG nAtHigh = 0;
+    DWORD nAt = ::SetFilePointer(hFile, 0, &nAtHigh, FILE_CURRENT);
+    DWORD nSizeHigh = 0;
+    DWORD nSize = ::GetFileSize(hFile, &nSizeHigh);
+    bool bKnown = nAt != INVALID_SET_FILE_POINTER && nSize != INVALID_FILE_SIZE;
+    return (bKnown && nSizeHigh == (DWORD)nAtHigh && nSize == nAt) || ::SetEndOfFile(hFile);
+}
+
 // Through the runtime's text mode, so that lines end as text files' do on this system; the old text that an
 // in-place write puts back goes as it was read. The handle is closed. A file is flushed to disk, and cut after
 // the text where it had text before; devices and pipes take the text as it comes.
@@ -144,7 +156,7 @@ bool WriteText(HANDLE hFile, const CString& strText, WriteMode nMode, int nTrans
     }
     bool bWritten = _write(fd, strText, (unsigned int)strText.GetLength()) == strText.GetLength();
     if (bWritten && nMode == kWriteOverFile)
-        bWritten = ::SetEndOfFile(hFile) != FALSE;
+        bWritten = CutAfterText(hFile);
     if (bWritten && nMode != kWriteStream)
         bWritten = _commit(fd) == 0;
     bool bClosed = _close(fd) == 0;
@@ -239,13 +251,29 @@ bool CopySecurity(HANDLE hFrom, HANDLE hTo)
     return dwError == ERROR_SUCCESS;
 }
 
-// What a failed replacement leaves to do: nothing more, or, where only this user's rights or another program's
-// sharing stood in the way, a write in place.
-enum Outcome { kWritten, kKept, kRefused };
+// What a failed replacement leaves to do: nothing more; where only this user's rights or another program's
+// sharing stood in the way, a write in place; or, where a new report's name was taken by something that
+// opened as nothing, a link to a file not made yet, the making of that file.
+enum Outcome { kWritten, kKept, kRefused, kNameTaken };
 
 Outcome OutcomeOf(DWORD dwError)
 {
     return dwError == ERROR_ACCESS_DENIED || dwError == ERROR_SHARING_VIOLATION ? kRefused : kKept;
+}
+
+// A new report takes its name as a second link to the written file, which loses nothing already at the name:
+// a link to nowhere, which opening the path could not see, refuses it. Where the file system has no such
+// links, a move that replaces nothing stands in.
+Outcome PublishNew(const CString& strTemp, const CString& strFull)
+{
+    if (::CreateHardLinkA(strFull, strTemp, NULL))
+    {
+        ::DeleteFileA(strTemp);
+        return kWritten;
+    }
+    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+        return kNameTaken;
+    return ::MoveFileExA(strTemp, strFull, MOVEFILE_WRITE_THROUGH) ? kWritten : OutcomeOf(::GetLastError());
 }
 
 // One rename puts the new report in the old one's place, so a reader finds the old one or the new one at every
@@ -270,9 +298,14 @@ Outcome ReplaceWhole(Target& target, const CString& strText)
     }
     else if (WriteText(hTemp, strText, kWriteNewFile))
     {
-        if (::MoveFileExA(strTemp, target.strFull, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (!bReplacing)
+            nOutcome = PublishNew(strTemp, target.strFull);
+        else if (::MoveFileExA(strTemp, target.strFull, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return kWritten;
-        nOutcome = OutcomeOf(::GetLastError());
+        else
+            nOutcome = OutcomeOf(::GetLastError());
+        if (nOutcome == kWritten)
+            return kWritten;
     }
     ::DeleteFileA(strTemp);
     return nOutcome;
@@ -351,6 +384,53 @@ void CopyOneLine(char* pchTo, LPCSTR pszValue, int nLength)
     }
 }
 
+int WriteTo(const CString& strPath, const CString& strText, bool bMayMakeLinkTarget);
+
+// The file that a link to nowhere names is made through it, as opening the path for writing would make it,
+// and then written as any report is; if that fails, the file made is removed again.
+int WriteThroughLink(const CString& strPath, const CString& strText)
+{
+    HANDLE hFile = ::CreateFileA(strPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return -1;
+    int nDir;
+    CString strMade = FullPathOf(OwnNameOf(hFile, strPath), nDir);
+    bool bEmpty = ::GetFileSize(hFile, NULL) == 0;
+    ::CloseHandle(hFile);
+    if (strMade.IsEmpty() || !bEmpty)
+        return -1;
+    int nResult = WriteTo(strPath, strText, false);
+    if (nResult != 0)
+        ::DeleteFileA(strMade);
+    return nResult;
+}
+
+// A link to nowhere is made a file once, never again for the same report, whatever changes meanwhile.
+int WriteTo(const CString& strPath, const CString& strText, bool bMayMakeLinkTarget)
+{
+    Target target = Classify(strPath);
+    switch (target.nKind)
+    {
+    case kTargetInPlace:
+        return WriteText(target.hFile, strText,
+                         ::GetFileType(target.hFile) == FILE_TYPE_DISK ? kWriteOverFile : kWriteStream) ? 0 : -1;
+    case kTargetNew:
+    case kTargetReplaceable:
+        switch (ReplaceWhole(target, strText))
+        {
+        case kWritten: return 0;
+        case kRefused: return WriteInPlace(target, strText);
+        case kNameTaken: return bMayMakeLinkTarget ? WriteThroughLink(strPath, strText) : -1;
+        default: return -1;
+        }
+    default:
+        if (target.hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(target.hFile);
+        return -1;
+    }
+}
+
 } // namespace
 
 CString FormatReportTime(const SYSTEMTIME& st)
@@ -404,21 +484,5 @@ CString JoinReportLines(const CString* pLines, int nLines)
 
 int WriteReportFile(const CString& strPath, const CString& strText)
 {
-    Target target = Classify(strPath);
-    switch (target.nKind)
-    {
-    case kTargetInPlace:
-        return WriteText(target.hFile, strText,
-                         ::GetFileType(target.hFile) == FILE_TYPE_DISK ? kWriteOverFile : kWriteStream) ? 0 : -1;
-    case kTargetNew:
-    case kTargetReplaceable:
-    {
-        Outcome nOutcome = ReplaceWhole(target, strText);
-        return nOutcome == kWritten ? 0 : nOutcome == kRefused ? WriteInPlace(target, strText) : -1;
-    }
-    default:
-        if (target.hFile != INVALID_HANDLE_VALUE)
-            ::CloseHandle(target.hFile);
-        return -1;
-    }
+    return WriteTo(strPath, strText, true);
 }

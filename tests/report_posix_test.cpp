@@ -138,6 +138,53 @@ TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
     }
 }
 
+// Where only rights refuse the new file or the move, the report is rewritten in place, or made at the path
+// where there was none; a failure of that write puts the old text back, or removes the file it made. An
+// append-only folder refuses every move for real, and a file-size limit fails the write.
+TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
+{
+    const struct
+    {
+        const char* pszCall;
+        int nCall;
+        int nErrno;
+        bool bOld;
+        bool bAppendOnly;
+        rlim_t nSizeLimit;
+        bool bWritten;
+    } cases[] = {
+        { "open", 2, EACCES, true, false, 0, true },   { "rename", 1, EPERM, true, false, 0, true },
+        { "open", 2, EACCES, false, false, 0, true },  { "fsync", 2, EIO, true, true, 0, false },
+        { "read", 1, EIO, true, true, 0, false },       { "open", 2, EACCES, false, false, 16, false },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.pszCall) + " fails, case " + std::to_string(&c - cases));
+        TempDir dir;
+        std::string path = dir.File("report.txt");
+        if (c.bOld)
+            tavlen_test::WriteFileBytes(path, kOld);
+        if (c.bAppendOnly && tavlen_test::RunHostShell("chattr +a . 2>/dev/null", dir.path()) != 0)
+            continue;  // neither root nor a file system that keeps the flag
+        struct rlimit old;
+        getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit limit = { c.nSizeLimit != 0 ? c.nSizeLimit : old.rlim_cur, old.rlim_max };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        compat_sys_inject(c.pszCall, c.nCall, c.nErrno, NULL, NULL);
+        WriteReport(path);
+        compat_sys_clear();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::string bytes = tavlen_test::ReadFileBytes(path);
+        EXPECT_EQ(c.bWritten, IsWholeReport(bytes)) << bytes;
+        EXPECT_EQ(c.bWritten || !c.bOld ? "" : kOld, c.bWritten ? "" : bytes);
+        if (c.bAppendOnly)
+            tavlen_test::RunHostShell("chattr -a .", dir.path());
+        else
+            EXPECT_EQ(c.bWritten || c.bOld ? std::vector<std::string>{ "report.txt" } : std::vector<std::string>(),
+                      dir.List());
+    }
+}
+
 namespace {
 
 struct Swap

@@ -7,6 +7,8 @@
 #include "test_util.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 using fake_wbem::Value;
 using tavlen_test::TempDir;
@@ -34,6 +36,27 @@ protected:
     std::vector<std::string> ReportLines(const std::string& path)
     {
         return tavlen_test::SplitReportLines(tavlen_test::ReadFileBytes(path));
+    }
+
+    // A report of fixed values, written as a run writes it once they are read: a process has one run.
+    static void WriteReport(const std::string& path)
+    {
+        CInventoryDlg dlg;
+        dlg.m_strReportPath = path.c_str();
+        dlg.m_strModel = "Model 7";
+        dlg.WriteReport();
+    }
+
+    // The report whole at the path, and no temporary file left in the folder.
+    ::testing::AssertionResult IsWholeReportAlone(const std::string& path, const TempDir& dir)
+    {
+        std::vector<std::string> lines = ReportLines(path);
+        if (lines.size() != 6 || !tavlen_test::MatchesStampLayout(lines[0]))
+            return ::testing::AssertionFailure() << path << " holds: " << tavlen_test::ReadFileBytes(path);
+        for (const std::string& name : dir.List())
+            if (name.compare(0, 8, "~tavlen-") == 0)
+                return ::testing::AssertionFailure() << "left behind: " << name;
+        return ::testing::AssertionSuccess();
     }
 
     TempDir m_dir;
@@ -325,4 +348,98 @@ TEST_F(ReportTest, ADeviceIsWrittenInPlace)
 {
     RunCollector(tavlen_test::kNullDevice);
     EXPECT_TRUE(m_dir.List().empty());
+}
+
+// A reader that looks at the report throughout many replacements, two at a time, finds it there and whole at
+// every moment. It looks without opening the file, as an open file cannot be replaced on Windows.
+TEST_F(ReportTest, AReaderNeverFindsTheReportMissingOrTorn)
+{
+    std::string path = m_dir.File("report.txt");
+    const CString strText = "2026/12/08 09:05:07\nmodel=Model 7\nnumber=\nserial=\nbios=\nos=Example OS\n";
+    ASSERT_EQ(0, WriteReportFile(path.c_str(), strText));
+    const long long nSize = tavlen_test::SizeWithoutOpening(path);
+    std::atomic<int> nWritersLeft(2), nMissing(0), nTorn(0), nLooks(0);
+    auto write = [&] {
+        for (int i = 0; i < 150; i++)
+            EXPECT_EQ(0, WriteReportFile(path.c_str(), strText));
+        --nWritersLeft;
+    };
+    std::thread first(write), second(write);
+    while (nWritersLeft > 0)
+    {
+        long long nNow = tavlen_test::SizeWithoutOpening(path);
+        ++(nNow < 0 ? nMissing : nNow != nSize ? nTorn : nLooks);
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(0, nMissing.load()) << "of " << nLooks.load() << " looks";
+    EXPECT_EQ(0, nTorn.load());
+    EXPECT_EQ(std::vector<std::string>{ "report.txt" }, m_dir.List());
+}
+
+// A link is followed to the file it names, which is replaced in its own folder, and the link stays a link; a
+// link to nowhere yet makes the file it names. Links are made by the Linux host, under Wine too.
+TEST_F(ReportTest, ALinkIsFollowedToItsFileAndStaysALink)
+{
+    TempDir other;
+    const std::string otherName = other.path().substr(other.path().find_last_of(tavlen_test::kPathSeparator) + 1);
+    const struct
+    {
+        const char* pszName;
+        std::string target;
+        std::string file;
+        bool bExists;
+    } cases[] = {
+        { "here.txt", "r.txt", m_dir.File("r.txt"), true },
+        { "there.txt", "../" + otherName + "/r.txt", other.File("r.txt"), true },
+        { "nowhere.txt", "../" + otherName + "/new.txt", other.File("new.txt"), false },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        if (c.bExists)
+            tavlen_test::WriteFileBytes(c.file, "old report\r\n");
+        if (tavlen_test::RunHostShell("ln -s " + c.target + " " + c.pszName, m_dir.path()) != 0)
+            GTEST_SKIP() << "no symbolic links can be made here";
+        WriteReport(m_dir.File(c.pszName));
+        EXPECT_TRUE(IsWholeReportAlone(c.file, other));
+        EXPECT_EQ(0, tavlen_test::RunHostShell(std::string("test -L ") + c.pszName, m_dir.path())) << "still a link";
+    }
+    EXPECT_EQ(4u, m_dir.List().size()) << "the three links and one file, and no temporary file";
+}
+
+// A short name reaches the file under its long one, which stays the report's name.
+TEST_F(ReportTest, AShortNameReplacesTheFileUnderItsLongName)
+{
+    std::string path = m_dir.File("a long report name.txt");
+    tavlen_test::WriteFileBytes(path, "old report\r\n");
+    std::string shortPath = tavlen_test::ShortPathOf(path);
+    if (shortPath.empty())
+        GTEST_SKIP() << "no short names here";
+    WriteReport(shortPath);
+    EXPECT_TRUE(IsWholeReportAlone(path, m_dir));
+    EXPECT_EQ(std::vector<std::string>{ "a long report name.txt" }, m_dir.List());
+}
+
+// Where the report may be written but not replaced, it is rewritten in place: another program shares it but
+// not its deletion, or the folder lets files be made but none renamed or removed.
+TEST_F(ReportTest, AReportThatMayBeWrittenButNotReplacedIsWrittenInPlace)
+{
+    std::string path = m_dir.File("report.txt");
+    tavlen_test::WriteFileBytes(path, "old report\r\n");
+    void* pHold = tavlen_test::HoldAgainstDeletion(path);
+    WriteReport(path);
+    tavlen_test::Unlock(pHold);
+    EXPECT_TRUE(IsWholeReportAlone(path, m_dir));
+
+    TempDir appendOnly;
+    std::string kept = appendOnly.File("kept.txt");
+    tavlen_test::WriteFileBytes(kept, "old report\r\n");
+    if (tavlen_test::RunHostShell("chattr +a .", appendOnly.path()) != 0)
+        GTEST_SKIP() << "no append-only folder can be made here";
+    WriteReport(kept);
+    WriteReport(appendOnly.File("new.txt"));
+    tavlen_test::RunHostShell("chattr -a .", appendOnly.path());
+    for (const std::string& written : { kept, appendOnly.File("new.txt") })
+        EXPECT_EQ(6u, ReportLines(written).size()) << written;
 }

@@ -50,7 +50,22 @@ bool MakeReadOnly(const std::string& path);
 
 // Holds a file open so that no one else may replace or rewrite it; NULL where it cannot be held.
 void* LockExclusively(const std::string& path);
+// Holds a file open as a program that shares its reading and writing but not its deletion would: it may be
+// rewritten but not replaced on Windows; elsewhere nothing stops either.
+void* HoldAgainstDeletion(const std::string& path);
 void Unlock(void* lock);
+
+// The size of the file at the path, found without opening it, as an open handle would stand in a replacement's
+// way on Windows; -1 when nothing is there.
+long long SizeWithoutOpening(const std::string& path);
+
+// The path under its short name, where the file system gives it one that differs; empty elsewhere.
+std::string ShortPathOf(const std::string& path);
+
+// Runs a script in the Linux host's own shell, in the folder: natively, and under Wine, which starts Linux
+// programs too; so tests can make what Windows cannot, such as symbolic links. Its exit status, or -1 where
+// there is no such shell (Windows itself).
+int RunHostShell(const std::string& script, const std::string& workDir);
 
 // Without the white space at its ends that the collector trims: blanks, tabs, line breaks and form feeds.
 std::string Trim(const std::string& text);

@@ -258,6 +258,23 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
     return (DWORD)st.st_size;
 }
 
+// Only where it stands is asked for: a move of the file pointer is refused.
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh, DWORD dwMoveMethod)
+{
+    off_t nAt = -1;
+    bool bAsked = lDistanceToMove == 0 && (lpDistanceToMoveHigh == NULL || *lpDistanceToMoveHigh == 0) &&
+                  dwMoveMethod == FILE_CURRENT;
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || !bAsked ||
+        (nAt = lseek(compat__descriptor_of(hFile), 0, SEEK_CUR)) < 0)
+    {
+        Fail(bAsked ? EBADF : EINVAL);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (lpDistanceToMoveHigh != NULL)
+        *lpDistanceToMoveHigh = (LONG)((uint64_t)nAt >> 32);
+    return (DWORD)nAt;
+}
+
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (hObject == INVALID_HANDLE_VALUE || hObject == NULL)
@@ -344,6 +361,16 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         return Fail(errno);
     if (dwFlags & MOVEFILE_WRITE_THROUGH)
         SyncDirectoryOf(lpNewFileName);
+    return TRUE;
+}
+
+BOOL WINAPI CreateHardLinkA(LPCSTR lpFileName, LPCSTR lpExistingFileName, LPSECURITY_ATTRIBUTES)
+{
+    if (lpFileName == NULL || lpExistingFileName == NULL)
+        return Fail(EINVAL);
+    if (compat__sys_fails("link") || link(lpExistingFileName, lpFileName) != 0)
+        return Fail(errno);
+    SyncDirectoryOf(lpFileName);
     return TRUE;
 }
 

@@ -118,6 +118,27 @@ DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std
     return WIFEXITED(status) ? (DWORD)WEXITSTATUS(status) : (DWORD)(128 + WTERMSIG(status));
 }
 
+void* HoldAgainstDeletion(const std::string&)
+{
+    return NULL;
+}
+
+long long SizeWithoutOpening(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+}
+
+std::string ShortPathOf(const std::string&)
+{
+    return std::string();
+}
+
+int RunHostShell(const std::string& script, const std::string& workDir)
+{
+    return (int)RunProcess(script, workDir);
+}
+
 void MarkFile(const std::string& path)
 {
     chmod(path.c_str(), kMarkMode);

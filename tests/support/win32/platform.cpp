@@ -2,6 +2,7 @@
 #include "test_util.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 namespace tavlen_test {
 
@@ -152,6 +153,51 @@ void* LockExclusively(const std::string& path)
 {
     HANDLE hLock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     return hLock != INVALID_HANDLE_VALUE ? hLock : NULL;
+}
+
+void* HoldAgainstDeletion(const std::string& path)
+{
+    HANDLE hHold = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                 OPEN_EXISTING, 0, NULL);
+    return hHold != INVALID_HANDLE_VALUE ? hHold : NULL;
+}
+
+long long SizeWithoutOpening(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA(path.c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return -1;
+    ::FindClose(hFind);
+    return (long long)fd.nFileSizeHigh << 32 | fd.nFileSizeLow;
+}
+
+std::string ShortPathOf(const std::string& path)
+{
+    char szShort[MAX_PATH];
+    DWORD nLength = ::GetShortPathNameA(path.c_str(), szShort, MAX_PATH);
+    return nLength > 0 && nLength < MAX_PATH && path != szShort ? szShort : std::string();
+}
+
+// Wine starts a Linux program without waiting for it, so its status comes back in a file of its own, named
+// anew each time and written in place, as the folder may let no file be renamed or removed.
+int RunHostShell(const std::string& script, const std::string& workDir)
+{
+    static int s_nRuns = 0;
+    if (!IsWine())
+        return -1;
+    const std::string name = ".host-status-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(++s_nRuns);
+    RunProcess("Z:\\bin\\sh -c \"(" + script + "); echo $? > " + name + "\"", workDir);
+    const std::string status = JoinPath(workDir, name);
+    std::string text;
+    for (int nWaited = 0; nWaited < 10000 && (text.empty() || text.back() != '\n'); nWaited += 20)
+    {
+        ::Sleep(20);
+        text = FileExists(status) ? ReadFileBytes(status) : std::string();
+    }
+    ::DeleteFileA(status.c_str());
+    return !text.empty() && text.back() == '\n' ? atoi(text.c_str()) : -1;
 }
 
 void Unlock(void* lock)
