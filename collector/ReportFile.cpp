@@ -212,7 +212,7 @@ HANDLE CreateTempFile(const CString& strDir, HANDLE hTemplate, CString& strTemp)
             ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return INVALID_HANDLE_VALUE;
         }
-        HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, NULL, CREATE_NEW,
+        HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE | READ_CONTROL | WRITE_DAC | WRITE_OWNER, 0, NULL, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, hTemplate != INVALID_HANDLE_VALUE ? hTemplate : NULL);
         if (hTemp != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
             return hTemp;
@@ -220,33 +220,65 @@ HANDLE CreateTempFile(const CString& strDir, HANDLE hTemplate, CString& strTemp)
     return INVALID_HANDLE_VALUE;
 }
 
+// The DACL of an open file, and in nControl whether it is protected from its folder's; NULL, with the last
+// error, where it cannot be read. The descriptor that holds it is the caller's to free.
+PACL DaclOf(HANDLE hFile, PSID* ppOwner, PSID* ppGroup, SECURITY_DESCRIPTOR_CONTROL& nControl,
+            PSECURITY_DESCRIPTOR& pDescriptor)
+{
+    PACL pDacl = NULL;
+    DWORD nRevision;
+    pDescriptor = NULL;
+    DWORD dwError = ::GetSecurityInfo(hFile, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION |
+                                      (ppOwner != NULL ? OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION : 0),
+                                      ppOwner, ppGroup, &pDacl, NULL, &pDescriptor);
+    nControl = 0;
+    if (dwError == ERROR_SUCCESS)
+        ::GetSecurityDescriptorControl(pDescriptor, &nControl, &nRevision);
+    ::SetLastError(dwError);
+    return dwError == ERROR_SUCCESS ? pDacl : NULL;
+}
+
+bool IsSameDacl(const PACL pOne, SECURITY_DESCRIPTOR_CONTROL nOne, const PACL pOther, SECURITY_DESCRIPTOR_CONTROL nOther)
+{
+    return pOne != NULL && pOther != NULL && ((nOne ^ nOther) & SE_DACL_PROTECTED) == 0 &&
+           pOne->AclSize == pOther->AclSize && memcmp(pOne, pOther, pOne->AclSize) == 0;
+}
+
 // The new report gets the old one's access rules, inherited from its folder or its own as they were, and its
 // owner and group where this user may give them; without them it would have what its folder gives new files.
+// Rules it already has, as where both take them from the folder, are not set again.
 bool CopySecurity(HANDLE hFrom, HANDLE hTo)
 {
     PSID pOwner = NULL, pGroup = NULL;
-    PACL pDacl = NULL;
-    PSECURITY_DESCRIPTOR pDescriptor = NULL;
-    DWORD dwError = ::GetSecurityInfo(hFrom, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION |
-                                      GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                      &pOwner, &pGroup, &pDacl, NULL, &pDescriptor);
+    SECURITY_DESCRIPTOR_CONTROL nOld, nNew;
+    PSECURITY_DESCRIPTOR pOldDescriptor, pNewDescriptor;
+    PACL pOld = DaclOf(hFrom, &pOwner, &pGroup, nOld, pOldDescriptor);
+    DWORD dwError = ::GetLastError();
     if (dwError == ERROR_SUCCESS)
     {
-        SECURITY_DESCRIPTOR_CONTROL nControl = 0;
-        DWORD nRevision;
-        ::GetSecurityDescriptorControl(pDescriptor, &nControl, &nRevision);
         dwError = ::SetSecurityInfo(hTo, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION,
                                     pOwner, pGroup, NULL, NULL);
         if (dwError == ERROR_INVALID_OWNER || dwError == ERROR_INVALID_PRIMARY_GROUP ||
             dwError == ERROR_PRIVILEGE_NOT_HELD || dwError == ERROR_ACCESS_DENIED)
             dwError = ERROR_SUCCESS;
-        if (dwError == ERROR_SUCCESS)
-            dwError = ::SetSecurityInfo(hTo, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION |
-                                        ((nControl & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                         : UNPROTECTED_DACL_SECURITY_INFORMATION),
-                                        NULL, NULL, pDacl, NULL);
-        ::LocalFree(pDescriptor);
     }
+    // Read after the owner is given, as a new owner may take rights with it (the setuid bit here).
+    PACL pNew = DaclOf(hTo, NULL, NULL, nNew, pNewDescriptor);
+    if (dwError == ERROR_SUCCESS && !IsSameDacl(pOld, nOld, pNew, nNew))
+    {
+        dwError = ::SetSecurityInfo(hTo, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION |
+                                    ((nOld & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                                    NULL, NULL, pOld, NULL);
+        ::LocalFree(pNewDescriptor);
+        pNew = DaclOf(hTo, NULL, NULL, nNew, pNewDescriptor);
+        // Where the rules do not stay as given (Wine keeps them as permission bits, which come out wider), the
+        // new file is refused as for lack of rights: the report is written in place and keeps its own.
+        if (dwError == ERROR_SUCCESS && !IsSameDacl(pOld, nOld, pNew, nNew))
+            dwError = ERROR_ACCESS_DENIED;
+    }
+    ::LocalFree(pOldDescriptor);
+    ::LocalFree(pNewDescriptor);
     ::SetLastError(dwError);
     return dwError == ERROR_SUCCESS;
 }

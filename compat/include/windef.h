@@ -82,7 +82,14 @@ typedef struct tagRECT
 
 // What security a file has, opaque to the program: see aclapi.h.
 typedef void* PSID;
-typedef struct _ACL ACL, *PACL;
+typedef struct _ACL
+{
+    BYTE AclRevision;
+    BYTE Sbz1;
+    WORD AclSize;
+    WORD AceCount;
+    WORD Sbz2;
+} ACL, *PACL;
 typedef void* PSECURITY_DESCRIPTOR;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL, *PSECURITY_DESCRIPTOR_CONTROL;
 #define SE_DACL_PROTECTED 0x1000

@@ -11,11 +11,18 @@
 
 namespace {
 
+// The permission bits follow an ACL's header, which gives their size, so that DACLs compare as Windows' do.
+struct ModeAcl
+{
+    ACL header;
+    mode_t nMode;
+};
+
 struct Descriptor
 {
     uid_t nOwner;
     gid_t nGroup;
-    mode_t nMode;
+    ModeAcl dacl;
 };
 
 DWORD ErrorOf(int nErrno)
@@ -35,16 +42,19 @@ DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_
         return ERROR_INVALID_PARAMETER;
     if (handle == INVALID_HANDLE_VALUE || handle == NULL || fstat(compat__descriptor_of(handle), &st) != 0)
         return ERROR_INVALID_HANDLE;
-    Descriptor* pDescriptor = static_cast<Descriptor*>(malloc(sizeof(Descriptor)));
+    Descriptor* pDescriptor = static_cast<Descriptor*>(calloc(1, sizeof(Descriptor)));
     if (pDescriptor == NULL)
         return ERROR_NOT_ENOUGH_MEMORY;
-    *pDescriptor = Descriptor{ st.st_uid, st.st_gid, st.st_mode & 07777 };
+    pDescriptor->nOwner = st.st_uid;
+    pDescriptor->nGroup = st.st_gid;
+    pDescriptor->dacl.header.AclSize = sizeof(ModeAcl);
+    pDescriptor->dacl.nMode = st.st_mode & 07777;
     if (ppsidOwner != NULL)
         *ppsidOwner = (SecurityInfo & OWNER_SECURITY_INFORMATION) ? &pDescriptor->nOwner : NULL;
     if (ppsidGroup != NULL)
         *ppsidGroup = (SecurityInfo & GROUP_SECURITY_INFORMATION) ? &pDescriptor->nGroup : NULL;
     if (ppDacl != NULL)
-        *ppDacl = (SecurityInfo & DACL_SECURITY_INFORMATION) ? reinterpret_cast<PACL>(&pDescriptor->nMode) : NULL;
+        *ppDacl = (SecurityInfo & DACL_SECURITY_INFORMATION) ? &pDescriptor->dacl.header : NULL;
     *ppSecurityDescriptor = pDescriptor;
     return ERROR_SUCCESS;
 }
@@ -70,7 +80,7 @@ DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_
     }
     if ((SecurityInfo & DACL_SECURITY_INFORMATION) && pDacl != NULL)
     {
-        if (compat__sys_fails("fchmod") || fchmod(fd, *reinterpret_cast<mode_t*>(pDacl)) != 0)
+        if (compat__sys_fails("fchmod") || fchmod(fd, reinterpret_cast<ModeAcl*>(pDacl)->nMode) != 0)
             return ErrorOf(errno);
     }
     return ERROR_SUCCESS;
