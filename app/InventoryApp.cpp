@@ -26,8 +26,7 @@ BOOL CInventoryApp::InitInstance()
     Enable3dControls();
 
     CInventoryCommandLineInfo cmdInfo;
-    ParseCommandLine(cmdInfo);
-    if (cmdInfo.m_nParseError == 0)
+    if (ParseCommandLine(cmdInfo) && cmdInfo.m_nParseError == 0)
     {
         CInventoryDlg dlg;
         dlg.m_strReportPath = cmdInfo.m_strReportPath;

@@ -261,7 +261,8 @@ public:
     virtual int Run();
     virtual int ExitInstance();
 
-    void ParseCommandLine(CCommandLineInfo& rCmdInfo);
+    // FALSE, having passed no argument on, when an argument is not exactly the text the caller gave.
+    BOOL ParseCommandLine(CCommandLineInfo& rCmdInfo);
     BOOL Enable3dControls();
     void OnHelp();
 

@@ -1,6 +1,7 @@
 // The application object, its command-line parsing and start-up, and the framework's OLE and resource helpers.
 #include "framework/afxwin.h"
 
+#include <crt_compat.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -8,6 +9,22 @@ namespace {
 
 CWinApp* afx_pApp = NULL;
 bool afx_bOleInit = false;
+
+// Whether the ANSI text converts back to exactly the UTF-16 text, unit for unit; not when there is no memory to
+// tell.
+bool ConvertsBackTo(LPCSTR pszAnsi, const WCHAR* pszWide)
+{
+    int nWide = 1;
+    while (pszWide[nWide - 1] != 0)
+        ++nWide;
+    if (::MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, NULL, 0) != nWide)
+        return false;
+    WCHAR* pchBack = static_cast<WCHAR*>(AfxAlloc(nWide * sizeof(WCHAR)));
+    bool bSame = pchBack != NULL && ::MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, pchBack, nWide) == nWide &&
+                 memcmp(pchBack, pszWide, nWide * sizeof(WCHAR)) == 0;
+    AfxFree(pchBack);
+    return bSame;
+}
 
 } // namespace
 
@@ -107,16 +124,36 @@ int CWinApp::ExitInstance()
 
 // Uses the runtime's own splitting of the command line, so quoting follows its usual rules. The build names
 // the characters that begin a switch: '-' and '/' on Windows, only '-' where '/' begins absolute paths.
-void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
+// The ANSI arguments are made from the caller's UTF-16 line with best-fit mapping, which turns a character the
+// code page lacks into a look-alike: a fullwidth solidus into '/', in code page 932 the yen sign into '\'. So an
+// argument goes on only if it converts back to exactly the caller's, as the system converts an ANSI path to open
+// it; a look-alike never does, and a line the runtime split otherwise differs in count or text.
+BOOL CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
 {
-    for (int i = 1; i < __argc; i++)
+    // Taken first: the runtime may set its count to that of the UTF-16 split.
+    int nArgs = __argc;
+    char** ppszArgs = __argv;
+    int nWideArgs = -1;
+    WCHAR** ppszWideArgs = NULL;
+    WCHAR** ppszWideEnv = NULL;
+    _startupinfo startInfo = { 0 };
+    // What it gave, not its result, tells whether it worked: the result differs between versions of the runtime.
+    __wgetmainargs(&nWideArgs, &ppszWideArgs, &ppszWideEnv, 0, &startInfo);
+    if (ppszWideArgs == NULL || nWideArgs != nArgs)
+        return FALSE;
+    for (int i = 1; i < nArgs; i++)
+        if (!ConvertsBackTo(ppszArgs[i], ppszWideArgs[i]))
+            return FALSE;
+
+    for (int i = 1; i < nArgs; i++)
     {
-        const char* pszParam = __argv[i];
+        const char* pszParam = ppszArgs[i];
         BOOL bFlag = pszParam[0] != 0 && strchr(AFX_SWITCH_CHARS, pszParam[0]) != NULL;
         if (bFlag)
             ++pszParam;
-        rCmdInfo.ParseParam(pszParam, bFlag, i + 1 == __argc);
+        rCmdInfo.ParseParam(pszParam, bFlag, i + 1 == nArgs);
     }
+    return TRUE;
 }
 
 // Three-dimensional controls are the system's own look on every 32-bit Windows.

@@ -9,15 +9,9 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/tools/setup.sh" shots
 cd "$top"
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-# Wine takes the ANSI code page from the locale, and the dialogs' Japanese texts reach their windows
-# through it: without code page 932 they would show as question marks.
+# Wine takes the ANSI code page from the locale, which tools/setup.sh makes, and the dialogs' Japanese texts
+# reach their windows through it: without code page 932 they would show as question marks.
 locale=ja_JP.UTF-8
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-    echo "Generating the locale $locale"
-    $sudo localedef -i ja_JP -c -f UTF-8 "$locale"
-fi
 # Both dialogs ask for "ＭＳ Ｐゴシック"; this is the font that stands in for it.
 font_family=IPAPGothic
 if [ -z "$(fc-list "$font_family" family)" ]; then

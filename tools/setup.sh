@@ -12,12 +12,14 @@ packages=(
 )
 if [ "$profile" = all ] || [ "$profile" = shots ]; then
     # wine64 and the 64-bit compilers serve hosts that cannot run 32-bit code, and the 64-bit Tavlen.exe.
+    # Wine takes the ANSI code page from the locale: the tests of code page 932 and the dialogs' Japanese texts
+    # need a Japanese one.
     packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth python3-pefile
-               wine64 g++-mingw-w64-x86-64-posix)
+               wine64 g++-mingw-w64-x86-64-posix locales)
 fi
-# The dialogs' Japanese texts need a Japanese code page, so a Japanese locale, and a font that has them.
+# The dialogs' Japanese texts need a font that has them.
 if [ "$profile" = shots ]; then
-    packages+=(locales fontconfig fonts-ipafont-gothic imagemagick x11-utils)
+    packages+=(fontconfig fonts-ipafont-gothic imagemagick x11-utils)
 fi
 
 sudo=""
@@ -42,3 +44,10 @@ install_missing() {
 }
 
 install_missing "${packages[@]}"
+
+# Without it Wine would quietly run in its default code page, 1252.
+locale=ja_JP.UTF-8
+if [ "$profile" != native ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+    echo "Generating the locale $locale"
+    $sudo localedef -i ja_JP -c -f UTF-8 "$locale"
+fi

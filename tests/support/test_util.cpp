@@ -88,24 +88,48 @@ bool IsWine()
     return hNtdll != NULL && ::GetProcAddress(hNtdll, "wine_get_version") != NULL;
 }
 
-std::string Utf16ToUtf8(const WString& text)
+namespace {
+
+std::string FromUtf16(const WString& text, UINT nCodePage)
 {
     if (text.empty())
         return std::string();
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), NULL, 0, NULL, NULL);
+    int n = ::WideCharToMultiByte(nCodePage, 0, text.data(), (int)text.size(), NULL, 0, NULL, NULL);
     std::string out(n, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &out[0], n, NULL, NULL);
+    ::WideCharToMultiByte(nCodePage, 0, text.data(), (int)text.size(), &out[0], n, NULL, NULL);
     return out;
+}
+
+WString ToUtf16(const std::string& text, UINT nCodePage)
+{
+    if (text.empty())
+        return WString();
+    int n = ::MultiByteToWideChar(nCodePage, 0, text.data(), (int)text.size(), NULL, 0);
+    WString out(n, 0);
+    ::MultiByteToWideChar(nCodePage, 0, text.data(), (int)text.size(), &out[0], n);
+    return out;
+}
+
+} // namespace
+
+std::string Utf16ToUtf8(const WString& text)
+{
+    return FromUtf16(text, CP_UTF8);
 }
 
 WString Utf8ToUtf16(const std::string& text)
 {
-    if (text.empty())
-        return WString();
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), NULL, 0);
-    WString out(n, 0);
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &out[0], n);
-    return out;
+    return ToUtf16(text, CP_UTF8);
+}
+
+std::string Utf16ToAnsi(const WString& text)
+{
+    return FromUtf16(text, CP_ACP);
+}
+
+WString AnsiToUtf16(const std::string& text)
+{
+    return ToUtf16(text, CP_ACP);
 }
 
 namespace {

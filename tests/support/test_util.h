@@ -16,6 +16,9 @@ extern const char* const kNullDevice;
 
 std::string JoinPath(const std::string& dir, const std::string& name);
 
+// Names of the entries of a folder, without "." and "..".
+std::vector<std::string> ListFolder(const std::string& path);
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir
 {
@@ -24,8 +27,7 @@ public:
     ~TempDir();
     const std::string& path() const { return m_path; }
     std::string File(const std::string& name) const { return JoinPath(m_path, name); }
-    // Names of the entries, without "." and "..".
-    std::vector<std::string> List() const;
+    std::vector<std::string> List() const { return ListFolder(m_path); }
 
 private:
     std::string m_path;
@@ -78,8 +80,17 @@ bool MatchesStampLayout(const std::string& line);
 // The built program, as a path of this system.
 std::string TavlenExe();
 
-// Runs a command line to its end in the given folder; its standard output is returned when asked for.
+// UTF-16 text of the system's 16-bit WCHAR, written without wide literals so the same tests build everywhere.
+typedef std::basic_string<WCHAR> WString;
+
+// Runs a command line to its end in the given folder; its standard output is returned when asked for. Windows
+// passes every command line on as UTF-16; given one in the ANSI code page, it converts it first.
+DWORD RunProcess(const WString& commandLine, const std::string& workDir, std::string* pStdout = NULL);
 DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std::string* pStdout = NULL);
+
+// The code page of the program's ANSI text: the system's on Windows, and elsewhere UTF-8, which holds every
+// character.
+UINT AnsiCodePage();
 
 // A dialog that never ends must fail its test, not hang the run: the watchdog ends it after ten seconds with a
 // result no dialog gives on its own. It takes timer 1 of the dialog.
@@ -100,9 +111,10 @@ bool IsWine();
 // Empty when that icon was not drawn there since the window was last painted.
 RECT FindDrawnIcon(HWND hWnd, HICON hIcon);
 
-// UTF-16 text of the system's 16-bit WCHAR, written without wide literals so the same tests build everywhere.
-typedef std::basic_string<WCHAR> WString;
 std::string Utf16ToUtf8(const WString& text);
 WString Utf8ToUtf16(const std::string& text);
+// Through the ANSI code page, which maps a character it lacks to a look-alike or its default character.
+std::string Utf16ToAnsi(const WString& text);
+WString AnsiToUtf16(const std::string& text);
 
 } // namespace tavlen_test

@@ -213,8 +213,7 @@ CShowDialogsApp theApp;
 BOOL CShowDialogsApp::InitInstance()
 {
     CCommandLineInfo cmdInfo;
-    ParseCommandLine(cmdInfo);
-    if (cmdInfo.m_strFileName.IsEmpty())
+    if (!ParseCommandLine(cmdInfo) || cmdInfo.m_strFileName.IsEmpty())
         return FALSE;
 
     CShowDialogsDlg dlg;

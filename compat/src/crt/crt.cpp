@@ -1,4 +1,4 @@
-// The Microsoft C runtime's file and formatting calls, over their POSIX equivalents.
+// The Microsoft C runtime's file and formatting calls over their POSIX equivalents, and the split command line.
 #include <windows.h>
 
 #include <errno.h>
@@ -8,10 +8,44 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "internal.h"
 
 int __argc = 0;
 char** __argv = NULL;
+
+namespace {
+
+// Made once, as the runtime makes them, and kept to the end with the pointers handed out, a null one last.
+std::vector<std::u16string> s_wideArgs;
+std::vector<WCHAR*> s_wideArgv;
+WCHAR* s_noEnvironment[] = { NULL };
+
+} // namespace
+
+// Decoded by the ANSI code page's own conversion, so that any bytes, invalid UTF-8 too, convert back to what
+// the program was given. Nothing here reads the environment through it.
+int __wgetmainargs(int* pArgc, WCHAR*** pWargv, WCHAR*** pWenv, int, _startupinfo*)
+{
+    if (s_wideArgv.empty())
+    {
+        for (int i = 0; i < __argc; i++)
+        {
+            std::u16string arg(MultiByteToWideChar(CP_ACP, 0, __argv[i], -1, NULL, 0), 0);
+            MultiByteToWideChar(CP_ACP, 0, __argv[i], -1, &arg[0], (int)arg.size());
+            s_wideArgs.push_back(arg);
+        }
+        for (std::u16string& arg : s_wideArgs)
+            s_wideArgv.push_back(&arg[0]);
+        s_wideArgv.push_back(NULL);
+    }
+    *pArgc = __argc;
+    *pWargv = s_wideArgv.data();
+    *pWenv = s_noEnvironment;
+    return 0;
+}
 
 int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)
 {

@@ -20,12 +20,7 @@ const char kPathSeparator = '/';
 const char* const kReportLineEnd = "\n";
 const char* const kNullDevice = "/dev/null";
 
-namespace {
-
-// Distinct from anything a umask leaves on a new file.
-const mode_t kMarkMode = 0604;
-
-std::vector<std::string> Entries(const std::string& path)
+std::vector<std::string> ListFolder(const std::string& path)
 {
     std::vector<std::string> names;
     DIR* pDir = opendir(path.c_str());
@@ -41,6 +36,11 @@ std::vector<std::string> Entries(const std::string& path)
     return names;
 }
 
+namespace {
+
+// Distinct from anything a umask leaves on a new file.
+const mode_t kMarkMode = 0604;
+
 void RemoveTree(const std::string& path)
 {
     struct stat st;
@@ -49,7 +49,7 @@ void RemoveTree(const std::string& path)
     if (S_ISDIR(st.st_mode))
     {
         chmod(path.c_str(), 0700);
-        for (const std::string& name : Entries(path))
+        for (const std::string& name : ListFolder(path))
             RemoveTree(path + "/" + name);
         rmdir(path.c_str());
     }
@@ -71,11 +71,6 @@ TempDir::~TempDir()
 {
     if (!m_path.empty())
         RemoveTree(m_path);
-}
-
-std::vector<std::string> TempDir::List() const
-{
-    return Entries(m_path);
 }
 
 std::string TavlenExe()
@@ -137,6 +132,17 @@ std::string ShortPathOf(const std::string&)
 int RunHostShell(const std::string& script, const std::string& workDir)
 {
     return (int)RunProcess(script, workDir);
+}
+
+// The same bytes, as the program's ANSI code page takes them.
+DWORD RunProcess(const WString& commandLine, const std::string& workDir, std::string* pStdout)
+{
+    return RunProcess(Utf16ToUtf8(commandLine), workDir, pStdout);
+}
+
+UINT AnsiCodePage()
+{
+    return CP_UTF8;
 }
 
 void MarkFile(const std::string& path)

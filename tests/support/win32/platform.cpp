@@ -58,11 +58,11 @@ TempDir::~TempDir()
     RemoveTree(m_path);
 }
 
-std::vector<std::string> TempDir::List() const
+std::vector<std::string> ListFolder(const std::string& path)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((m_path + "\\*").c_str(), &fd);
+    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &fd);
     if (hFind == INVALID_HANDLE_VALUE)
         return names;
     do
@@ -86,7 +86,7 @@ std::string TavlenExe()
     return path;
 }
 
-DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std::string* pStdout)
+DWORD RunProcess(const WString& commandLine, const std::string& workDir, std::string* pStdout)
 {
     SECURITY_ATTRIBUTES sa = { sizeof(sa), NULL, TRUE };
     HANDLE hRead = NULL, hWrite = NULL;
@@ -95,7 +95,7 @@ DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std
     if (hRead != NULL)
         ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     if (hWrite != NULL)
     {
@@ -105,10 +105,9 @@ DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std
         si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     }
     PROCESS_INFORMATION pi = {};
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back(0);
-    BOOL bStarted = ::CreateProcessA(NULL, cmd.data(), NULL, NULL, hWrite != NULL, 0, NULL,
-                                     workDir.empty() ? NULL : workDir.c_str(), &si, &pi);
+    WString cmd = commandLine, dir = AnsiToUtf16(workDir);
+    BOOL bStarted = ::CreateProcessW(NULL, &cmd[0], NULL, NULL, hWrite != NULL, 0, NULL,
+                                     dir.empty() ? NULL : dir.c_str(), &si, &pi);
     if (hWrite != NULL)
         ::CloseHandle(hWrite);
     if (!bStarted)
@@ -131,6 +130,17 @@ DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std
     ::CloseHandle(pi.hProcess);
     ::CloseHandle(pi.hThread);
     return dwExit;
+}
+
+// As CreateProcessA would convert it.
+DWORD RunProcess(const std::string& commandLine, const std::string& workDir, std::string* pStdout)
+{
+    return RunProcess(AnsiToUtf16(commandLine), workDir, pStdout);
+}
+
+UINT AnsiCodePage()
+{
+    return ::GetACP();
 }
 
 void MarkFile(const std::string& path)
