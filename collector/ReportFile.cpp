@@ -67,32 +67,15 @@ typedef DWORD(WINAPI* PFNGETFINALPATHNAMEBYHANDLEA)(HANDLE, LPSTR, DWORD, DWORD)
 // The name of the open file itself, through any link and in its long form: a report replaced under the name
 // the caller gave would turn a link into a file, and a short name into the report's only name. Windows has
 // file links from Vista on; where it has no such call, or none here, the long form of the path itself does.
+// Where neither can tell, or the name is longer than MAX_PATH, the caller's name stands.
 CString OwnNameOf(HANDLE hFile, const CString& strPath)
 {
     PFNGETFINALPATHNAMEBYHANDLEA pfnFinalPath = reinterpret_cast<PFNGETFINALPATHNAMEBYHANDLEA>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
-    CString strName;
-    DWORD nSize = MAX_PATH;
-    for (int nAttempt = 0; nAttempt < 2; nAttempt++)
-    {
-        char* pszName = strName.GetBufferSetLength((int)nSize - 1);
-        DWORD nLength = pszName == NULL ? 0
-            : pfnFinalPath != NULL ? pfnFinalPath(hFile, pszName, nSize, 0)
-                                   : ::GetLongPathNameA(strPath, pszName, nSize);
-        if (nLength == 0)
-            return strPath;
-        if (nLength < nSize)
-        {
-            // "\\?\C:\dir" is "C:\dir" and "\\?\UNC\server\share" is "\\server\share", which every call takes.
-            bool bUnc = strncmp(pszName, "\\\\?\\UNC\\", 8) == 0;
-            int nSkip = bUnc ? 6 : strncmp(pszName, "\\\\?\\", 4) == 0 && pszName[5] == ':' ? 4 : 0;
-            if (bUnc)
-                pszName[6] = '\\';
-            return CString(pszName + nSkip, (int)nLength - nSkip);
-        }
-        nSize = nLength;
-    }
-    return strPath;
+    char szName[MAX_PATH];
+    DWORD nLength = pfnFinalPath != NULL ? pfnFinalPath(hFile, szName, MAX_PATH, 0)
+                                         : ::GetLongPathNameA(strPath, szName, MAX_PATH);
+    return nLength > 0 && nLength < MAX_PATH ? CString(szName, (int)nLength) : strPath;
 }
 
 // A file bound over another, as a single file is bound into a container, is the root of its own mount.
