@@ -14,7 +14,7 @@ if [ "$profile" = all ] || [ "$profile" = shots ]; then
     # wine64 and the 64-bit compilers serve hosts that cannot run 32-bit code, and the 64-bit Tavlen.exe.
     # Wine takes the ANSI code page from the locale: the tests of code page 932 and the dialogs' Japanese texts
     # need a Japanese one.
-    packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth python3-pefile
+    packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth python3-pefile strace
                wine64 g++-mingw-w64-x86-64-posix locales)
 fi
 # The dialogs' Japanese texts need a font that has them.
