@@ -7,8 +7,8 @@ top=$(mktemp -d)
 trap 'kill $tracer 2>/dev/null; WINEPREFIX="$prefix" wineserver -k 2>/dev/null; rm -rf "$top"' EXIT
 printf 'old report\r\n' >"$top/report.txt"
 
-# The server of this prefix works in a folder named after the prefix's device and inode, in hexadecimal.
-# A server that lives on for the test, so that the one followed is the one that renames.
+# A server that lives on for the test, so that the one followed is the one that renames. It works in a folder
+# named after the prefix's device and inode, in hexadecimal.
 "$wine_run" "$bits" "$prefix" "$exe" || exit 1
 WINEPREFIX="$prefix" wineserver -k 2>/dev/null
 WINEPREFIX="$prefix" wineserver -w
@@ -22,24 +22,23 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 [ -n "${server:-}" ] || { echo "no Wine server for $prefix"; exit 1; }
-# Only the report's own renames: the server renames its registry files too.
-strace -q -f -p "$server" -o /dev/null -P "$top/report.txt" \
-    -e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:delay_exit=2000000 &
+strace -q -f -p "$server" -o /dev/null -e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:delay_enter=2000000 &
 tracer=$!
 sleep 1
 kill -0 $tracer 2>/dev/null || { echo "strace cannot follow the Wine server here"; exit 77; }
 
-# Written and flushed in moments once its temporary file is there; the rename then waits two seconds in the
-# server. A run that ended before the kill proved nothing, so it is tried again.
+# Written and flushed in moments once its temporary file is there; the server then begins its rename two
+# seconds late, and the kill lands before it. A run that ended first proved nothing: it goes again.
 for attempt in 1 2 3; do
     "$wine_run" "$bits" "$prefix" "$exe" /f "Z:$(echo "$top/report.txt" | tr / '\\')" &
-    run=$!
-    for _ in $(seq 100); do
-        ls "$top" | grep -q '^~tavlen-' && break
+    run=$! seen=
+    for _ in $(seq 400); do
+        ls "$top" | grep -q '^~tavlen-' && seen=yes && break
+        kill -0 $run 2>/dev/null || break
         sleep 0.05
     done
     sleep 0.5
-    pkill -KILL -f "Tavlen.exe /f Z:" && killed=yes && echo "killed while its report was renamed"
+    [ -n "$seen" ] && pkill -KILL -f "Tavlen.exe /f Z:" && killed=yes && echo "killed while its report was renamed"
     wait $run
     sleep 2.5
     [ -n "${killed:-}" ] && break
