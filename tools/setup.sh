@@ -17,6 +17,10 @@ if [ "$profile" = all ] || [ "$profile" = shots ]; then
     packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth python3-pefile strace
                wine64 g++-mingw-w64-x86-64-posix locales)
 fi
+# The test on a real kernel boots Debian's cloud one under qemu, with busybox in an initramfs that cpio packs.
+if [ "$profile" = all ]; then
+    packages+=(qemu-system-x86 linux-image-cloud-amd64 busybox-static cpio)
+fi
 # The dialogs' Japanese texts need a font that has them.
 if [ "$profile" = shots ]; then
     packages+=(fontconfig fonts-ipafont-gothic imagemagick x11-utils)
