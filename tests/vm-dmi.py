@@ -1,0 +1,183 @@
+#!/usr/bin/python3
+# Boots Debian's cloud kernel under qemu with SMBIOS strings of our choosing and checks tavlen's report there.
+# Usage: /usr/bin/python3 vm-dmi.py TAVLEN
+# The provider's other tests read fixture files; only a real kernel shows what sysfs makes of firmware
+# strings (blank ones, long ones) and that it keeps product_serial from other users.
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+SYSFS = ["product_name", "product_version", "product_serial", "bios_version"]
+KEYS = ["model", "number", "serial", "bios"]
+
+# Each boot gives type 1 product, version and serial, and type 0 version, in the order of SYSFS.
+BOOTS = [
+    ["Model 7420", "Rev A01", "4XK9Q93", "1.21.0"],
+    ["  Blåbær, Tōkyō 東京 𝄞  ", "", "   ",
+     "1.0\x07beta\u2028r2\u0085\x7fend\tx" + "0123456789" * 500],
+]
+
+INIT = r"""#!/bin/sh
+export PATH=/bin
+mount -t devtmpfs dev /dev
+exec </dev/console >/dev/console 2>&1
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+dmesg -n 1
+dump() { echo "@@begin $1"; xxd -p "$2"; echo "@@end"; }
+tavlen -f /root.txt
+dump report.root /root.txt
+su nobody -c 'tavlen -f /tmp/user.txt'
+dump report.user /tmp/user.txt
+for name in product_name product_version product_serial bios_version; do
+    dump "raw.$name" "/sys/class/dmi/id/$name"
+done
+poweroff -f
+"""
+
+
+def newest_kernel():
+    def version(path):
+        return [int(n) for n in re.findall(r"\d+", os.path.basename(path))]
+    kernels = sorted(glob.glob("/boot/vmlinuz-*-cloud-amd64"), key=version)
+    return kernels[-1] if kernels else None
+
+
+def make_initramfs(tavlen, folder):
+    root = os.path.join(folder, "root")
+    for sub in ["bin", "dev", "proc", "sys", "tmp"]:
+        os.makedirs(os.path.join(root, sub))
+    os.chmod(os.path.join(root, "tmp"), 0o1777)
+    shutil.copy("/bin/busybox", os.path.join(root, "bin/busybox"))
+    for applet in ["sh", "mount", "dmesg", "xxd", "su", "poweroff"]:
+        os.symlink("busybox", os.path.join(root, "bin", applet))
+    shutil.copy(tavlen, os.path.join(root, "bin/tavlen"))
+    # The libraries and the loader at the paths the program names, the sanitizers' too in that build.
+    ldd = subprocess.run(["ldd", tavlen], capture_output=True, text=True, check=True).stdout
+    for lib in re.findall(r"(?:=> |^\s*)(/\S+)", ldd, re.M):
+        target = os.path.join(root, lib.lstrip("/"))
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy(lib, target)
+    os.makedirs(os.path.join(root, "etc"))
+    with open(os.path.join(root, "etc/passwd"), "w") as f:
+        f.write("root:x:0:0::/:/bin/sh\nnobody:x:65534:65534::/tmp:/bin/sh\n")
+    with open(os.path.join(root, "etc/group"), "w") as f:
+        f.write("root:x:0:\nnogroup:x:65534:\n")
+    with open(os.path.join(root, "init"), "w") as f:
+        f.write(INIT)
+    os.chmod(os.path.join(root, "init"), 0o755)
+    image = os.path.join(folder, "initramfs.cpio")
+    names = subprocess.run(["find", "."], cwd=root, capture_output=True, check=True).stdout
+    with open(image, "wb") as out:
+        subprocess.run(["cpio", "--quiet", "-o", "-H", "newc", "-R", "0:0"], cwd=root, input=names, stdout=out,
+                       check=True)
+    return image
+
+
+def boot(kernel, initramfs, strings):
+    def opt(value):
+        return value.replace(",", ",,")  # qemu's own escape of a comma in an option's value
+    product, version, serial, bios = map(opt, strings)
+    command = ["qemu-system-x86_64", "-accel", "tcg", "-m", "256M", "-nodefaults", "-no-user-config",
+               "-display", "none", "-serial", "stdio", "-no-reboot",
+               "-kernel", kernel, "-initrd", initramfs,
+               "-append", "console=ttyS0 quiet loglevel=1 panic=-1",
+               "-smbios", f"type=0,version={bios}",
+               "-smbios", f"type=1,product={product},version={version},serial={serial}"]
+    run = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=80)
+    dumps, name, hexdigits = {}, None, []
+    for line in run.stdout.decode("latin-1").replace("\r", "").split("\n"):
+        if line.startswith("@@begin "):
+            name, hexdigits = line[8:], []
+        elif line == "@@end" and name:
+            try:
+                dumps[name] = bytes.fromhex("".join(hexdigits))
+            except ValueError:
+                print(f"{name}:", *hexdigits, sep="\n  ")  # xxd's message, not a dump
+            name = None
+        elif name:
+            hexdigits.append(line.strip())
+    return dumps, run
+
+
+def shown(data):
+    return data.hex(" ") if len(data) <= 40 else f"{data[:40].hex(' ')} ... {data[-4:].hex(' ')} ({len(data)} bytes)"
+
+
+def kernel_keeps(given):
+    """What sysfs shows for a string given to the firmware: a string of blanks is none, and a long one is cut
+    to what fits one page with its line end."""
+    data = given.encode()
+    return (b"" if data.strip(b" ") == b"" else data[:4094]) + b"\n"
+
+
+def report_value(raw):
+    """The report's value for the bytes of a sysfs file, by the README's rules."""
+    text = raw[:64 * 1024]
+    if text.endswith(b"\n"):
+        text = text[:-1]
+    blanked = "".join(" " if (ord(c) < 0x20 and c != "\t") or 0x7F <= ord(c) <= 0x9F or c in "\u2028\u2029"
+                      else c for c in text.decode())
+    return blanked.strip(" \t").encode()
+
+
+def main():
+    tavlen = os.path.abspath(sys.argv[1])
+    kernel = newest_kernel()
+    if shutil.which("qemu-system-x86_64") is None or kernel is None:
+        print("qemu-system-x86_64 or a cloud kernel in /boot is missing: tools/setup.sh installs them")
+        return SKIP
+    release = os.path.basename(kernel)[len("vmlinuz-"):]
+    failures = 0
+    with tempfile.TemporaryDirectory() as folder:
+        initramfs = make_initramfs(tavlen, folder)
+        for strings in BOOTS:
+            dumps, run = boot(kernel, initramfs, strings)
+            for field, given in zip(SYSFS, strings):
+                print(f"{field}: given {shown(given.encode())}")
+                print(f"{' ' * len(field)}  sysfs {shown(dumps.get('raw.' + field, b''))}")
+            reports = {}
+            for user in ["root", "user"]:
+                lines = dumps.get("report." + user, b"").split(b"\n")
+                reports[user] = lines
+                print(f"report as {user}:", *[repr(line[:100]) for line in lines], sep="\n  ")
+            if len(dumps) != 2 + len(SYSFS):
+                print("the guest did not give every dump:", run.stdout.decode("latin-1")[-3000:],
+                      run.stderr.decode("latin-1")[-3000:])
+                failures += 1
+                continue
+            expected = []
+            for field, given in zip(SYSFS, strings):
+                raw = dumps["raw." + field]
+                if raw != kernel_keeps(given):
+                    print(f"FAIL: sysfs {field} holds {shown(raw)}, not {shown(kernel_keeps(given))}")
+                    failures += 1
+                expected.append(report_value(raw))
+            lines = [f"{key}=".encode() + value for key, value in zip(KEYS, expected)]
+            lines.append(f"os=Linux   {release}".encode())
+            root = lines
+            user = [b"serial=" if line.startswith(b"serial=") else line for line in lines]
+            for who, want in [("root", root), ("user", user)]:
+                got = reports[who]
+                if len(got) != 7 or got[6] != b"" or not re.fullmatch(rb"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d", got[0]):
+                    print(f"FAIL: the report as {who} is not a timestamp and five lines")
+                    failures += 1
+                    continue
+                for line, wanted in zip(got[1:6], want):
+                    if line != wanted:
+                        at = next((i for i, pair in enumerate(zip(line, wanted)) if pair[0] != pair[1]),
+                                  min(len(line), len(wanted)))
+                        print(f"FAIL: as {who}, {len(line)} bytes, from byte {at}: {line[max(at - 10, 0):at + 30]!r}\n"
+                              f"      wanted {len(wanted)} bytes, from byte {at}: {wanted[max(at - 10, 0):at + 30]!r}")
+                        failures += 1
+    print("passed" if failures == 0 else f"{failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
