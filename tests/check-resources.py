@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # Checks the resources linked into Tavlen.exe: templates, string, icons, manifest and version block, byte for byte.
-# Usage: /usr/bin/python3 check-resources.py Tavlen.exe
+# Usage: /usr/bin/python3 check-resources.py Tavlen.exe VERSION (the project's, such as 1.0.0.1)
 # pefile only finds the resources; the templates and the version block are walked here from their raw
 # bytes, so the check does not share the resource compiler's reading of the script.
 import struct
@@ -45,14 +45,14 @@ COLLECTOR = dict(
     ])
 ABOUT_ENTRY = (101, "Tavlen のﾊﾞｰｼﾞｮﾝ情報(&A)...")
 ICONS = [(32, 32), (16, 16)]  # each 16 colours: one plane, 4 bits per pixel
-VERSION = (1, 0, 0, 1)
+VERSION = ()  # the project's, from the command line
 VERSION_FIXED = (0x3F, 0, 4, 1, 0)  # flags mask, flags, VOS__WINDOWS32, VFT_APP, subtype
 VERSION_STRINGS = [  # in the order the block must hold them
     ("Comments", ""), ("CompanyName", "Tavlen Project"), ("FileDescription", "Tavlen MFC ｱﾌﾟﾘｹｰｼｮﾝ"),
-    ("FileVersion", "1, 0, 0, 1"), ("InternalName", "Tavlen"),
+    ("FileVersion", None), ("InternalName", "Tavlen"),
     ("LegalCopyright", "Copyright (C) 2026 Tavlen Project"), ("LegalTrademarks", ""),
     ("OriginalFilename", "Tavlen.EXE"), ("PrivateBuild", ""), ("ProductName", "Tavlen ｱﾌﾟﾘｹｰｼｮﾝ"),
-    ("ProductVersion", "1, 0, 0, 1"), ("SpecialBuild", ""),
+    ("ProductVersion", None), ("SpecialBuild", ""),
 ]
 TRANSLATIONS = [(LANG_JAPANESE, 0x04B0)]
 # The manifest: run as the caller, and no legacy program from Vista to 10 and 11, whose GUIDs these are.
@@ -221,7 +221,7 @@ def check_version(data):
         # Readers take a value up to its NUL, so even an empty one needs a NUL within its length.
         if kind != 1 or not value.endswith("\0"):
             failures.append(f"version string {name}: not text ending in a NUL within its length")
-        expect(f"version string {name}", value[:-1], want)
+        expect(f"version string {name}", value[:-1], ", ".join(map(str, VERSION)) if want is None else want)
     variables = by_key.get("VarFileInfo", [])
     expect("version variables (key, type)", [v[:2] for v in variables], [("Translation", 0)])
     pairs = variables[0][2] if variables else b""
@@ -275,8 +275,9 @@ def main(path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit("usage: check-resources.py Tavlen.exe")
+    if len(sys.argv) != 3:
+        sys.exit("usage: check-resources.py Tavlen.exe VERSION")
+    VERSION = tuple(int(part) for part in sys.argv[2].split("."))
     main(sys.argv[1])
     for failure in failures:
         print("FAIL", failure)

@@ -10,6 +10,8 @@ packages=(
     cmake make g++ googletest
     binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
 )
+# The Debian package: dpkg-shlibdeps computes its Depends, lintian judges it, groff checks the manual page.
+packages+=(dpkg-dev lintian groff-base)
 if [ "$profile" = all ] || [ "$profile" = shots ]; then
     # wine64 and the 64-bit compilers serve hosts that cannot run 32-bit code, and the 64-bit Tavlen.exe.
     # Wine takes the ANSI code page from the locale: the tests of code page 932 and the dialogs' Japanese texts
