@@ -379,8 +379,8 @@ bool HasControl(uint64_t nWord)
     return ((((nWord - kOnes * ' ') & ~nWord) | ((nDel - kOnes) & ~nDel)) & (kOnes * 0x80)) != 0;
 }
 
-// Control characters and DEL are never part of a value: a reader may take them for line ends, and a
-// terminal for commands. Each becomes a blank; no ANSI code page uses these bytes inside a character.
+// The client has made every control character a blank already; this guards the six lines against any such
+// byte that still reaches a value. No ANSI code page uses these bytes inside a character.
 void CopyOneLine(char* pchTo, LPCSTR pszValue, int nLength)
 {
     memcpy(pchTo, pszValue, nLength);

@@ -157,22 +157,26 @@ TEST_F(ReportTest, LongValuesAreWrittenWhole)
 }
 
 // Whatever a reader takes for a line end, and whatever a terminal takes for a command, is a blank: CR, LF,
-// VT, FF, NEL and the Unicode separators, the other control characters and DEL. Tabs stay.
+// VT, FF, NEL and the Unicode separators, the other control characters and DEL. Tabs stay. They are blanks
+// before the value is trimmed, so none leaves a blank at either end.
 TEST_F(ReportTest, NoCharacterInsideAValueCanEndALineOrCommandATerminal)
 {
     Service().Set("Win32_ComputerSystem", "Model", Value::Text("first\nserial=forged; sixteen clean bytes\x1B" "and\x7F"));
-    Service().Set("Win32_ComputerSystemProduct", "Version", Value::Text("a\xC2\x85serial=X\xE2\x80\xA8y\xE2\x80\xA9z"));
+    Service().Set("Win32_ComputerSystemProduct", "Version",
+                  Value::Text("\xC2\x85" "a\xC2\x85serial=X\xE2\x80\xA8y\xE2\x80\xA9z\xE2\x80\xA9"));
     Service().Set("Win32_BIOS", "SerialNumber", Value::Text("\x1B[31mred\x7F\x1C\x1D\x1E\xC2\x9B" "0m\tend"));
-    Service().Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("a\r\nb\rc\vd\fe\x01" "f"));
+    Service().Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("  \t \x01" "a\r\nb\rc\vd\fe\x01" "f\x1A"));
+    Service().Set("Win32_OperatingSystem", "CSDVersion", Value::Text("\x07"));
     std::string path = m_dir.File("report.txt");
     RunCollector(path);
 
     std::vector<std::string> lines = ReportLines(path);
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[1], "model=first serial=forged; sixteen clean bytes and ");
+    EXPECT_EQ(lines[1], "model=first serial=forged; sixteen clean bytes and");
     EXPECT_EQ(lines[2], "number=a serial=X y z");
-    EXPECT_EQ(lines[3], "serial= [31mred     0m\tend");
+    EXPECT_EQ(lines[3], "serial=[31mred     0m\tend");
     EXPECT_EQ(lines[4], "bios=a  b c d e f");
+    EXPECT_EQ(lines[5], "os=Example OS   10.0.19045");
 }
 
 TEST_F(ReportTest, AnEmptyPathOrAMissingFolderWritesNothing)

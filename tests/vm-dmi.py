@@ -17,7 +17,7 @@ KEYS = ["model", "number", "serial", "bios"]
 
 # Each boot gives type 1 product, version and serial, and type 0 version, in the order of SYSFS.
 BOOTS = [
-    ["Model 7420", "Rev A01", "4XK9Q93", "1.21.0"],
+    ["Model 7420", "Rev A01", "4XK9Q93", "\x1b1.21.0\x07"],
     ["  Blåbær, Tōkyō 東京 𝄞  ", "", "   ",
      "1.0\x07beta\u2028r2\u0085\x7fend\tx" + "0123456789" * 500],
 ]

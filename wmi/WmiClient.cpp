@@ -5,14 +5,15 @@ namespace {
 
 const char* const kNamespace = "\\\\.\\root\\cimv2";
 
-// The C1 controls, NEL among them, and the line and paragraph separators end lines for some readers and
-// command terminals for others; no code page can tell them once converted, so they become blanks here.
+// Every control character but the tab (C0, DEL, and the C1 controls with NEL), and the line and paragraph
+// separators, ends a line for some reader or commands some terminal, and no code page tells them apart once
+// converted. They become blanks here, before anyone trims, so that trimming removes those at either end.
 // Returns the length of the text, which ends at its first null.
-int BlankUnicodeBreaks(BSTR bstr)
+int BlankLineBreaks(BSTR bstr)
 {
     WCHAR* pch = bstr;
     for (; *pch != 0; ++pch)
-        if (*pch >= 0x80 && (*pch <= 0x9F || *pch == 0x2028 || *pch == 0x2029))
+        if ((*pch < 0x20 && *pch != '\t') || (*pch >= 0x7F && *pch <= 0x9F) || *pch == 0x2028 || *pch == 0x2029)
             *pch = ' ';
     return (int)(pch - bstr);
 }
@@ -27,7 +28,7 @@ int VariantToText(VARIANT* pVar, CString* pValue)
     }
     if (V_VT(pVar) != VT_BSTR && FAILED(::VariantChangeType(pVar, pVar, 0, VT_BSTR)))
         return -1;
-    *pValue = V_BSTR(pVar) != NULL ? CString(V_BSTR(pVar), BlankUnicodeBreaks(V_BSTR(pVar))) : CString();
+    *pValue = V_BSTR(pVar) != NULL ? CString(V_BSTR(pVar), BlankLineBreaks(V_BSTR(pVar))) : CString();
     return 0;
 }
 

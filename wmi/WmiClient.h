@@ -16,6 +16,9 @@ public:
     int Connect();
 
     // Reads one property of the first instance of a class; 0 on success, -1 with *pValue unchanged.
+    // A value leaves the client as one line of ANSI text, untrimmed: every control character but the tab
+    // (C0, DEL, C1), and U+2028 and U+2029, is already a blank, so trimming it leaves no blank at either end.
+    // A null or empty property is empty text.
     int GetProperty(CString strClass, CString strProperty, CString* pValue);
 
     int GetModel(CString& value);
