@@ -6,7 +6,6 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "seam.h"
 
 #ifndef STATX_ATTR_MOUNT_ROOT
 #define STATX_ATTR_MOUNT_ROOT 0x00002000
@@ -49,11 +49,10 @@ int OpenFlagsFor(DWORD dwDesiredAccess)
 // blocks as Windows' do.
 HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
 {
-    int fd = compat__sys_fails("open") ? -1
-        : open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int fd = compat__sys::open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
     if (fd < 0)
         return FailHandle(errno);
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    compat__sys::fcntl(fd, F_SETFL, compat__sys::fcntl(fd, F_GETFL, 0) & ~O_NONBLOCK);
     return compat__handle_of(fd);
 }
 
@@ -62,9 +61,9 @@ HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
 // had written in place would have.
 bool TakeOwnerAndMode(int fd, const struct stat& st)
 {
-    if ((compat__sys_fails("fchown") || fchown(fd, st.st_uid, st.st_gid) != 0) && errno != EPERM)
+    if (compat__sys::fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM)
         return false;
-    return !compat__sys_fails("fchmod") && fchmod(fd, st.st_mode & 07777) == 0;
+    return compat__sys::fchmod(fd, st.st_mode & 07777) == 0;
 }
 
 // A link or anything else at the name refuses the creation. A file made after a template starts readable
@@ -73,10 +72,10 @@ bool TakeOwnerAndMode(int fd, const struct stat& st)
 HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
 {
     struct stat st;
-    if (hTemplateFile != NULL && fstat(compat__descriptor_of(hTemplateFile), &st) != 0)
+    if (hTemplateFile != NULL && compat__sys::fstat(compat__descriptor_of(hTemplateFile), &st) != 0)
         return FailHandle(EBADF);
-    int fd = compat__sys_fails("open") ? -1
-        : open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, hTemplateFile != NULL ? 0600 : 0666);
+    int fd = compat__sys::open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                               hTemplateFile != NULL ? 0600 : 0666);
     if (fd < 0 && errno == EEXIST)
     {
         SetLastError(ERROR_FILE_EXISTS);
@@ -87,8 +86,8 @@ HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
     if (hTemplateFile != NULL && !TakeOwnerAndMode(fd, st))
     {
         int nErrno = errno;
-        close(fd);
-        unlink(lpFileName);
+        compat__sys::close(fd);
+        compat__sys::unlink(lpFileName);
         return FailHandle(nErrno);
     }
     return compat__handle_of(fd);
@@ -97,7 +96,7 @@ HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
 bool CurrentDirectory(std::string& strDir)
 {
     std::vector<char> buf(256);
-    while (getcwd(buf.data(), buf.size()) == NULL)
+    while (compat__sys::getcwd(buf.data(), buf.size()) == NULL)
     {
         if (errno != ERANGE)
             return false;
@@ -109,7 +108,7 @@ bool CurrentDirectory(std::string& strDir)
 
 bool RealPath(const std::string& strPath, std::string& strReal)
 {
-    char* pszReal = realpath(strPath.c_str(), NULL);
+    char* pszReal = compat__sys::realpath(strPath.c_str(), NULL);
     if (pszReal == NULL)
         return false;
     strReal = pszReal;
@@ -141,7 +140,7 @@ bool ResolvePath(std::string strPath, std::string& strFull)
         if (strDir == "/")
             strDir.clear();
         strFull = strDir + "/" + strName;
-        ssize_t cb = readlink(strFull.c_str(), link.data(), link.size());
+        ssize_t cb = compat__sys::readlink(strFull.c_str(), link.data(), link.size());
         if (cb < 0 || (size_t)cb >= link.size())
             return true;  // no link: the file itself, or no file yet
         std::string strTarget(link.data(), (size_t)cb);
@@ -164,13 +163,13 @@ DWORD CopyPath(const std::string& strPath, DWORD nBufferLength, LPSTR lpBuffer)
 bool IsMountRoot(const std::string& strPath)
 {
     struct statx stx;
-    if (statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) != 0)
+    if (compat__sys::statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) != 0)
         return false;
     if (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
         return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
     struct stat stSelf, stParent;
     std::string strParent = strPath.substr(0, strPath.rfind('/') + 1);
-    return stat(strPath.c_str(), &stSelf) == 0 && stat(strParent.c_str(), &stParent) == 0 &&
+    return compat__sys::stat(strPath.c_str(), &stSelf) == 0 && compat__sys::stat(strParent.c_str(), &stParent) == 0 &&
            stSelf.st_dev != stParent.st_dev;
 }
 
@@ -179,11 +178,11 @@ void SyncDirectoryOf(const char* pszPath)
     std::string strDir(pszPath);
     size_t nSlash = strDir.rfind('/');
     strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strDir.substr(0, nSlash);
-    int fd = open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = compat__sys::open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd >= 0)
     {
-        fsync(fd);
-        close(fd);
+        compat__sys::fsync(fd);
+        compat__sys::close(fd);
     }
 }
 
@@ -206,7 +205,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
 DWORD WINAPI GetFileType(HANDLE hFile)
 {
     struct stat st;
-    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || fstat(compat__descriptor_of(hFile), &st) != 0)
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || compat__sys::fstat(compat__descriptor_of(hFile), &st) != 0)
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return FILE_TYPE_UNKNOWN;
@@ -225,8 +224,8 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile)
     if (hFile == INVALID_HANDLE_VALUE || hFile == NULL)
         return Fail(EBADF);
     int fd = compat__descriptor_of(hFile);
-    off_t nAt = lseek(fd, 0, SEEK_CUR);
-    if (nAt < 0 || compat__sys_fails("ftruncate") || ftruncate(fd, nAt) != 0)
+    off_t nAt = compat__sys::lseek(fd, 0, SEEK_CUR);
+    if (nAt < 0 || compat__sys::ftruncate(fd, nAt) != 0)
         return Fail(errno);
     return TRUE;
 }
@@ -238,7 +237,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         return Fail(EBADF);
     ssize_t cb;
     do
-        cb = compat__sys_fails("read") ? -1 : read(compat__descriptor_of(hFile), lpBuffer, nNumberOfBytesToRead);
+        cb = compat__sys::read(compat__descriptor_of(hFile), lpBuffer, nNumberOfBytesToRead);
     while (cb < 0 && errno == EINTR);
     *lpNumberOfBytesRead = cb < 0 ? 0 : (DWORD)cb;
     return cb < 0 ? Fail(errno) : TRUE;
@@ -247,7 +246,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
 {
     struct stat st;
-    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || fstat(compat__descriptor_of(hFile), &st) != 0)
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || compat__sys::fstat(compat__descriptor_of(hFile), &st) != 0)
     {
         Fail(EBADF);
         return INVALID_FILE_SIZE;
@@ -265,7 +264,7 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistance
     bool bAsked = lDistanceToMove == 0 && (lpDistanceToMoveHigh == NULL || *lpDistanceToMoveHigh == 0) &&
                   dwMoveMethod == FILE_CURRENT;
     if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || !bAsked ||
-        (nAt = lseek(compat__descriptor_of(hFile), 0, SEEK_CUR)) < 0)
+        (nAt = compat__sys::lseek(compat__descriptor_of(hFile), 0, SEEK_CUR)) < 0)
     {
         Fail(bAsked ? EBADF : EINVAL);
         return INVALID_SET_FILE_POINTER;
@@ -279,20 +278,20 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (hObject == INVALID_HANDLE_VALUE || hObject == NULL)
         return Fail(EBADF);
-    return close(compat__descriptor_of(hObject)) == 0 ? TRUE : Fail(errno);
+    return compat__sys::close(compat__descriptor_of(hObject)) == 0 ? TRUE : Fail(errno);
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
 {
     struct stat st;
-    if (lpFileName == NULL || stat(lpFileName, &st) != 0)
+    if (lpFileName == NULL || compat__sys::stat(lpFileName, &st) != 0)
     {
         compat__set_error_from_errno(lpFileName == NULL ? EINVAL : errno);
         return INVALID_FILE_ATTRIBUTES;
     }
     // No one may write a read-only file on Windows; here that is a file this user may not write.
     DWORD dwAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
-    if (access(lpFileName, W_OK) != 0)
+    if (compat__sys::access(lpFileName, W_OK) != 0)
         dwAttributes |= FILE_ATTRIBUTE_READONLY;
     return dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL;
 }
@@ -322,7 +321,7 @@ DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cc
     struct stat st;
     if (lpszShortPath == NULL)
         return Fail(EINVAL);
-    if (lstat(lpszShortPath, &st) != 0)
+    if (compat__sys::lstat(lpszShortPath, &st) != 0)
         return Fail(errno);
     return CopyPath(lpszShortPath, cchBuffer, lpszLongPath);
 }
@@ -352,12 +351,12 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     if (lpExistingFileName == NULL || lpNewFileName == NULL)
         return Fail(EINVAL);
     struct stat st;
-    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && lstat(lpNewFileName, &st) == 0)
+    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && compat__sys::lstat(lpNewFileName, &st) == 0)
     {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
-    if (compat__sys_fails("rename") || rename(lpExistingFileName, lpNewFileName) != 0)
+    if (compat__sys::rename(lpExistingFileName, lpNewFileName) != 0)
         return Fail(errno);
     if (dwFlags & MOVEFILE_WRITE_THROUGH)
         SyncDirectoryOf(lpNewFileName);
@@ -368,7 +367,7 @@ BOOL WINAPI CreateHardLinkA(LPCSTR lpFileName, LPCSTR lpExistingFileName, LPSECU
 {
     if (lpFileName == NULL || lpExistingFileName == NULL)
         return Fail(EINVAL);
-    if (compat__sys_fails("link") || link(lpExistingFileName, lpFileName) != 0)
+    if (compat__sys::link(lpExistingFileName, lpFileName) != 0)
         return Fail(errno);
     SyncDirectoryOf(lpFileName);
     return TRUE;
@@ -378,19 +377,19 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
     if (lpFileName == NULL)
         return Fail(EINVAL);
-    return unlink(lpFileName) == 0 ? TRUE : Fail(errno);
+    return compat__sys::unlink(lpFileName) == 0 ? TRUE : Fail(errno);
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
 {
     if (lpPathName == NULL)
         return Fail(EINVAL);
-    return mkdir(lpPathName, 0777) == 0 ? TRUE : Fail(errno);
+    return compat__sys::mkdir(lpPathName, 0777) == 0 ? TRUE : Fail(errno);
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName)
 {
     if (lpPathName == NULL)
         return Fail(EINVAL);
-    return chdir(lpPathName) == 0 ? TRUE : Fail(errno);
+    return compat__sys::chdir(lpPathName) == 0 ? TRUE : Fail(errno);
 }
