@@ -79,7 +79,8 @@ DWORD RunTavlenAsNobody(const std::string& path)
 } // namespace
 
 // Every step of the write can fail: each leaves the old report byte for byte, with its mode, and no
-// temporary file. The first open looks at the old report; the second makes the temporary file.
+// temporary file. The first open looks at the old report, the second names its folder, the third makes the
+// temporary file.
 TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
 {
     const struct
@@ -88,7 +89,7 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
         int nCall;
         int nErrno;
     } steps[] = {
-        { "open", 2, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
+        { "open", 3, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
         { "fchown", 1, EIO },  { "fchmod", 1, EIO }, { "rename", 1, EXDEV },
     };
     TempDir dir;
@@ -148,7 +149,8 @@ bool RunFailing(const char* pszCall, const std::string& dir, const std::string& 
 // Each system call the stand-in makes, failing once under the program, ends the run as usual: the old report
 // stays whole, or a whole report is written whose values are the host's or, where one could not be read,
 // empty. Over an old report, to a new one by a relative path, and in place over a longer one in a folder that
-// refuses the move; only tests and timers make the calls that no run reaches.
+// refuses the move. No run reaches what only tests and timers call, nor what runs only once another call has
+// failed: lstat where a folder has no hard links, realpath where /proc cannot name a folder.
 TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
 {
     TempDir host;
@@ -167,7 +169,7 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
     std::set<std::string> unreached;
     for (int i = 0; compat_sys_name(i) != NULL; i++)
         unreached.insert(compat_sys_name(i));
-    std::set<std::string> expected = { "chdir", "gettid", "mkdir", "nanosleep" };
+    std::set<std::string> expected = { "chdir", "gettid", "lstat", "mkdir", "nanosleep", "realpath" };
     for (const auto& scene : scenes)
     {
         for (int i = -1; i < 0 || compat_sys_name(i) != NULL; i++)
@@ -225,7 +227,7 @@ TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
         tavlen_test::WriteFileBytes(path, kOld);
         if (std::string(pszCall) == "open")
         {
-            compat_sys_inject("open", 2, EEXIST, NULL, NULL);
+            compat_sys_inject("open", 3, EEXIST, NULL, NULL);
         }
         else
         {
@@ -253,9 +255,9 @@ TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
         rlim_t nSizeLimit;
         bool bWritten;
     } cases[] = {
-        { "open", 2, EACCES, true, false, 0, true },   { "rename", 1, EPERM, true, false, 0, true },
-        { "open", 2, EACCES, false, false, 0, true },  { "fsync", 2, EIO, true, true, 0, false },
-        { "read", 1, EIO, true, true, 0, false },       { "open", 2, EACCES, false, false, 16, false },
+        { "open", 3, EACCES, true, false, 0, true },   { "rename", 1, EPERM, true, false, 0, true },
+        { "open", 3, EACCES, false, false, 0, true },  { "fsync", 2, EIO, true, true, 0, false },
+        { "read", 1, EIO, true, true, 0, false },       { "open", 3, EACCES, false, false, 16, false },
     };
     for (const auto& c : cases)
     {
@@ -418,7 +420,7 @@ TEST(ReportRights, AReportThisUserCouldNotReplaceIsKeptWhole)
 }
 
 // A path means what opening it means: its folder as the file system resolves it, a link followed to the
-// file it names, and nothing where open(2) would refuse the path.
+// file it names, and nothing where open(2) would refuse the path; the same where /proc cannot name a folder.
 TEST(ReportPaths, LinksAndDotsResolveAsTheSystemResolvesThem)
 {
     TempDir dir;
@@ -442,10 +444,14 @@ TEST(ReportPaths, LinksAndDotsResolveAsTheSystemResolvesThem)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszPath);
-        WriteReport(c.pszPath);
-        if (c.pszWritten != NULL)
+        for (bool bNoProc : { false, true })
         {
-            EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(c.pszWritten)));
+            if (bNoProc && c.pszWritten != NULL)
+                tavlen_test::WriteFileBytes(c.pszWritten, kOld);
+            compat_sys_inject(bNoProc ? "readlink" : NULL, 1, ENOENT, NULL, NULL);
+            WriteReport(c.pszPath);
+            compat_sys_clear();
+            EXPECT_TRUE(c.pszWritten == NULL || IsWholeReport(tavlen_test::ReadFileBytes(c.pszWritten))) << bNoProc;
         }
     }
     EXPECT_EQ(kOld, tavlen_test::ReadFileBytes("file"));

@@ -36,6 +36,7 @@
     X(int, rename, (const char* p, const char* q), (p, q)) \
     X(int, sigaction, (int n, const struct sigaction* p, struct sigaction* q), (n, p, q)) \
     X(int, stat, (const char* p, struct stat* q), (p, q)) \
+    X(long, syscall, (long n, long a, long b, long c, long d), (n, a, b, c, d)) \
     X(int, statx, (int fd, const char* p, int n, unsigned int m, struct statx* q), (fd, p, n, m, q)) \
     X(int, uname, (struct utsname* p), (p)) \
     X(int, unlink, (const char* p), (p)) \

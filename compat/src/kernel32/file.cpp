@@ -18,11 +18,25 @@
 #ifndef STATX_ATTR_MOUNT_ROOT
 #define STATX_ATTR_MOUNT_ROOT 0x00002000
 #endif
+#ifndef STATX_MNT_ID_UNIQUE
+#define STATX_MNT_ID_UNIQUE 0x00004000U
+#endif
 
 namespace {
 
 // As many links as the kernel follows in one path before it gives up with ELOOP.
 const int kMaxLinks = 40;
+
+// statmount(2), from Linux 6.8, as its header gives it: the request, and where the answer's mask, its mount
+// point's offset and its strings lie.
+struct MountRequest
+{
+    uint32_t nSize, nSpare;
+    uint64_t nMountId, nAsked;
+};
+const long kSysStatmount = 457;
+const uint64_t kMountPoint = 0x10;
+const size_t kMaskAt = 8, kMountPointAt = 108, kStringsAt = 512;
 
 BOOL Fail(int nErrno)
 {
@@ -46,13 +60,13 @@ int OpenFlagsFor(DWORD dwDesiredAccess)
 }
 
 // A pipe without a reader refuses a writer at once instead of blocking the open; once open, the handle
-// blocks as Windows' do.
+// blocks as Windows' do. The open sets no other flag that F_SETFL changes, so one call clears it.
 HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
 {
     int fd = compat__sys::open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
     if (fd < 0)
         return FailHandle(errno);
-    compat__sys::fcntl(fd, F_SETFL, compat__sys::fcntl(fd, F_GETFL, 0) & ~O_NONBLOCK);
+    compat__sys::fcntl(fd, F_SETFL, 0);
     return compat__handle_of(fd);
 }
 
@@ -106,8 +120,23 @@ bool CurrentDirectory(std::string& strDir)
     return strDir[0] == '/' || (errno = ENOENT, false);
 }
 
+// At one cost however deep the path: the kernel names an open folder in /proc. Where it cannot, or names
+// one since removed, realpath(3) resolves it a name at a time.
 bool RealPath(const std::string& strPath, std::string& strReal)
 {
+    static const char kDeleted[] = " (deleted)";
+    int fd = compat__sys::open(strPath.c_str(), O_PATH | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    std::vector<char> buf(PATH_MAX);
+    std::string strLink = "/proc/self/fd/" + std::to_string(fd);
+    ssize_t cb = compat__sys::readlink(strLink.c_str(), buf.data(), buf.size());
+    compat__sys::close(fd);
+    const size_t nDeleted = sizeof(kDeleted) - 1;
+    strReal.assign(buf.data(), cb > 0 && (size_t)cb < buf.size() ? (size_t)cb : 0);
+    bool bGone = strReal.size() >= nDeleted && strReal.compare(strReal.size() - nDeleted, nDeleted, kDeleted) == 0;
+    if (!strReal.empty() && strReal[0] == '/' && !bGone)
+        return true;
     char* pszReal = compat__sys::realpath(strPath.c_str(), NULL);
     if (pszReal == NULL)
         return false;
@@ -171,6 +200,34 @@ bool IsMountRoot(const std::string& strPath)
     std::string strParent = strPath.substr(0, strPath.rfind('/') + 1);
     return compat__sys::stat(strPath.c_str(), &stSelf) == 0 && compat__sys::stat(strParent.c_str(), &stParent) == 0 &&
            stSelf.st_dev != stParent.st_dev;
+}
+
+// The mount point of the mount the path lies on, at two calls however deep the path, where the kernel has
+// statmount; false elsewhere, and where the mount lies outside this process's root.
+bool MountPointOf(const std::string& strPath, std::string& strMount)
+{
+    struct statx stx;
+    if (compat__sys::statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID_UNIQUE, &stx) != 0 ||
+        !(stx.stx_mask & STATX_MNT_ID_UNIQUE) || !(stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return false;
+    if (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT)
+    {
+        strMount = strPath;
+        return true;
+    }
+    MountRequest request = { sizeof(MountRequest), 0, stx.stx_mnt_id, kMountPoint };
+    std::vector<char> buf(kStringsAt + PATH_MAX + 1);
+    if (compat__sys::syscall(kSysStatmount, (long)&request, (long)buf.data(), (long)buf.size() - 1, 0) != 0)
+        return false;
+    uint64_t nMask;
+    uint32_t nAt;
+    memcpy(&nMask, &buf[kMaskAt], sizeof(nMask));
+    memcpy(&nAt, &buf[kMountPointAt], sizeof(nAt));
+    if (!(nMask & kMountPoint) || nAt >= PATH_MAX)
+        return false;
+    strMount = &buf[kStringsAt + nAt];
+    size_t n = strMount.size();
+    return strMount == "/" || (strPath.compare(0, n, strMount) == 0 && strPath.size() > n && strPath[n] == '/');
 }
 
 void SyncDirectoryOf(const char* pszPath)
@@ -316,13 +373,12 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
     return nResult;
 }
 
+// Names have no short form here, so the long one is the path itself; whether anything is there is for an open
+// to find, as the caller's has.
 DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer)
 {
-    struct stat st;
     if (lpszShortPath == NULL)
         return Fail(EINVAL);
-    if (compat__sys::lstat(lpszShortPath, &st) != 0)
-        return Fail(errno);
     return CopyPath(lpszShortPath, cchBuffer, lpszLongPath);
 }
 
@@ -334,8 +390,12 @@ BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DW
     std::string strPath = lpszFileName;
     while (strPath.size() > 1 && strPath.back() == '/')
         strPath.pop_back();
-    while (strPath.size() > 1 && !IsMountRoot(strPath))
-        strPath.erase(std::max<size_t>(strPath.rfind('/'), 1));
+    std::string strMount;
+    if (MountPointOf(strPath, strMount))
+        strPath = strMount;
+    else
+        while (strPath.size() > 1 && !IsMountRoot(strPath))
+            strPath.erase(std::max<size_t>(strPath.rfind('/'), 1));
     if (strPath != "/")
         strPath += "/";
     if (CopyPath(strPath, cchBufferLength, lpszVolumePathName) >= cchBufferLength)
