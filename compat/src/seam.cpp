@@ -23,15 +23,13 @@ enum Index
     kCount
 };
 
-// The system's own function behind each name, as SQLite keeps its aSyscall[]: nothing else names them.
-const struct
-{
-    const char* pszName;
-    void (*pfn)();
-} s_aSyscall[] = {
-#define COMPAT__ENTRY(R, name, params, args) { #name, reinterpret_cast<void (*)()>(&::name) },
-    COMPAT__SYSCALLS(COMPAT__ENTRY)
-#undef COMPAT__ENTRY
+// Their names, in the table's order. Each call goes to the system's function by name rather than through a
+// pointer kept here, as SQLite's aSyscall[] keeps them: a pointer binds its function as the program loads,
+// and so many lookups would cost more than the rest of the run's start.
+const char* const s_apszName[] = {
+#define COMPAT__NAME(R, name, params, args) #name,
+    COMPAT__SYSCALLS(COMPAT__NAME)
+#undef COMPAT__NAME
 };
 
 struct Request
@@ -73,14 +71,14 @@ R Failed()
 #define COMPAT__DEFINE(R, name, params, args) \
     R compat__sys::name params \
     { \
-        return Fails(k_##name) ? Failed<R>() : reinterpret_cast<decltype(&::name)>(s_aSyscall[k_##name].pfn) args; \
+        return Fails(k_##name) ? Failed<R>() : ::name args; \
     }
 COMPAT__SYSCALLS(COMPAT__DEFINE)
 #undef COMPAT__DEFINE
 
 const char* compat_sys_name(int nIndex)
 {
-    return nIndex >= 0 && nIndex < kCount ? s_aSyscall[nIndex].pszName : NULL;
+    return nIndex >= 0 && nIndex < kCount ? s_apszName[nIndex] : NULL;
 }
 
 bool compat_sys_inject(const char* pszName, int nCall, int nErrno, void (*pfnBefore)(void*), void* pv)
@@ -88,7 +86,7 @@ bool compat_sys_inject(const char* pszName, int nCall, int nErrno, void (*pfnBef
     s_request = Request();
     for (int i = 0; i < kCount && pszName != NULL && nCall > 0; i++)
     {
-        if (strcmp(s_aSyscall[i].pszName, pszName) == 0)
+        if (strcmp(s_apszName[i], pszName) == 0)
         {
             s_request = Request{ i, nCall, nErrno, pfnBefore, pv };
             return true;
