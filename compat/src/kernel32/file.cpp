@@ -128,12 +128,12 @@ bool RealPath(const std::string& strPath, std::string& strReal)
     int fd = compat__sys::open(strPath.c_str(), O_PATH | O_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    std::vector<char> buf(PATH_MAX);
+    char buf[PATH_MAX];
     std::string strLink = "/proc/self/fd/" + std::to_string(fd);
-    ssize_t cb = compat__sys::readlink(strLink.c_str(), buf.data(), buf.size());
+    ssize_t cb = compat__sys::readlink(strLink.c_str(), buf, sizeof(buf));
     compat__sys::close(fd);
     const size_t nDeleted = sizeof(kDeleted) - 1;
-    strReal.assign(buf.data(), cb > 0 && (size_t)cb < buf.size() ? (size_t)cb : 0);
+    strReal.assign(buf, cb > 0 && (size_t)cb < sizeof(buf) ? (size_t)cb : 0);
     bool bGone = strReal.size() >= nDeleted && strReal.compare(strReal.size() - nDeleted, nDeleted, kDeleted) == 0;
     if (!strReal.empty() && strReal[0] == '/' && !bGone)
         return true;
@@ -150,7 +150,7 @@ bool RealPath(const std::string& strPath, std::string& strReal)
 // ends in a folder ends with a separator.
 bool ResolvePath(std::string strPath, std::string& strFull)
 {
-    std::vector<char> link(PATH_MAX);
+    char link[PATH_MAX];
     for (int nLinks = 0; nLinks <= kMaxLinks; nLinks++)
     {
         size_t nSlash = strPath.rfind('/');
@@ -169,10 +169,10 @@ bool ResolvePath(std::string strPath, std::string& strFull)
         if (strDir == "/")
             strDir.clear();
         strFull = strDir + "/" + strName;
-        ssize_t cb = compat__sys::readlink(strFull.c_str(), link.data(), link.size());
-        if (cb < 0 || (size_t)cb >= link.size())
+        ssize_t cb = compat__sys::readlink(strFull.c_str(), link, sizeof(link));
+        if (cb < 0 || (size_t)cb >= sizeof(link))
             return true;  // no link: the file itself, or no file yet
-        std::string strTarget(link.data(), (size_t)cb);
+        std::string strTarget(link, (size_t)cb);
         strPath = strTarget[0] == '/' ? strTarget : strDir + "/" + strTarget;
     }
     errno = ELOOP;
@@ -216,9 +216,10 @@ bool MountPointOf(const std::string& strPath, std::string& strMount)
         return true;
     }
     MountRequest request = { sizeof(MountRequest), 0, stx.stx_mnt_id, kMountPoint };
-    std::vector<char> buf(kStringsAt + PATH_MAX + 1);
-    if (compat__sys::syscall(kSysStatmount, (long)&request, (long)buf.data(), (long)buf.size() - 1, 0) != 0)
+    char buf[kStringsAt + PATH_MAX + 1];
+    if (compat__sys::syscall(kSysStatmount, (long)&request, (long)buf, (long)sizeof(buf) - 1, 0) != 0)
         return false;
+    buf[sizeof(buf) - 1] = 0;
     uint64_t nMask;
     uint32_t nAt;
     memcpy(&nMask, &buf[kMaskAt], sizeof(nMask));
