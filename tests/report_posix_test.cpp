@@ -4,6 +4,7 @@
 
 #include "collector/InventoryDlg.h"
 #include "compat/sys_probe.h"
+#include "compat/wbem_probe.h"
 #include "test_util.h"
 
 #include <dirent.h>
@@ -13,8 +14,10 @@
 #include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -76,7 +79,8 @@ DWORD RunTavlenAsNobody(const std::string& path)
 } // namespace
 
 // Every step of the write can fail: each leaves the old report byte for byte, with its mode, and no
-// temporary file. The first open looks at the old report; the second makes the temporary file.
+// temporary file. The first open looks at the old report, the second names its folder, the third makes the
+// temporary file.
 TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
 {
     const struct
@@ -85,7 +89,7 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
         int nCall;
         int nErrno;
     } steps[] = {
-        { "open", 2, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
+        { "open", 3, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
         { "fchown", 1, EIO },  { "fchmod", 1, EIO }, { "rename", 1, EXDEV },
     };
     TempDir dir;
@@ -102,6 +106,104 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
         EXPECT_EQ(0640u, StatOf(path).st_mode & 07777);
         EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
     }
+}
+
+namespace {
+
+void SayReached(void* pv)
+{
+    write(*static_cast<int*>(pv), "!", 1);
+}
+
+// One collection run as the program makes it, in a process of its own with the named call's first failing
+// (none for NULL); its exit status in nStatus, and true when that call was made.
+bool RunFailing(const char* pszCall, const std::string& dir, const std::string& path, int& nStatus)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        close(fds[0]);
+        if (chdir(dir.c_str()) == 0 && (pszCall == NULL || compat_sys_inject(pszCall, 1, EIO, SayReached, &fds[1])))
+        {
+            CInventoryDlg dlg;
+            dlg.m_strReportPath = path.c_str();
+            dlg.DoModal();
+            _exit(0);
+        }
+        _exit(99);
+    }
+    close(fds[1]);
+    nStatus = -1;
+    waitpid(pid, &nStatus, 0);
+    char ch;
+    bool bReached = read(fds[0], &ch, 1) == 1;
+    close(fds[0]);
+    return bReached;
+}
+
+} // namespace
+
+// Each system call the stand-in makes, failing once under the program, ends the run as usual: the old report
+// stays whole, or a whole report is written whose values are the host's or, where one could not be read,
+// empty. Over an old report, to a new one by a relative path, and in place over a longer one in a folder that
+// refuses the move. No run reaches what only tests and timers call, nor what runs only once another call has
+// failed: lstat where a folder has no hard links, realpath where /proc cannot name a folder.
+TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
+{
+    TempDir host;
+    for (const char* pszName : { "product_name", "product_version", "product_serial", "bios_version" })
+        tavlen_test::RunHostShell("mkdir -p sys/class/dmi/id etc && echo ' V-" + std::string(pszName) +
+                                  "' > sys/class/dmi/id/" + pszName + " && echo 'NAME=Host' > etc/os-release",
+                                  host.path());
+    compat_wbem_set_root(host.path().c_str());
+    const std::string kLongOld = std::string(400, '#') + "\n";
+    const struct
+    {
+        bool bOld, bAppendOnly;
+        const char* pszPath;
+    } scenes[] = { { true, false, "/report.txt" }, { false, false, "report.txt" }, { true, true, "/report.txt" } };
+    std::vector<std::string> usual;
+    std::set<std::string> unreached;
+    for (int i = 0; compat_sys_name(i) != NULL; i++)
+        unreached.insert(compat_sys_name(i));
+    std::set<std::string> expected = { "chdir", "gettid", "lstat", "mkdir", "nanosleep", "realpath" };
+    for (const auto& scene : scenes)
+    {
+        for (int i = -1; i < 0 || compat_sys_name(i) != NULL; i++)
+        {
+            const char* pszCall = i < 0 ? NULL : compat_sys_name(i);
+            SCOPED_TRACE(std::string(pszCall != NULL ? pszCall : "nothing") + " fails, to " + scene.pszPath);
+            TempDir dir;
+            std::string path = scene.pszPath[0] == '/' ? dir.path() + scene.pszPath : scene.pszPath;
+            if (scene.bOld)
+                tavlen_test::WriteFileBytes(dir.File("report.txt"), kLongOld);
+            if (scene.bAppendOnly && tavlen_test::RunHostShell("chattr +a . 2>/dev/null", dir.path()) != 0)
+            {
+                expected.insert({ "ftruncate", "lseek" });  // neither root nor a file system that keeps the flag
+                break;
+            }
+            int nStatus;
+            if (RunFailing(pszCall, dir.path(), path, nStatus))
+                unreached.erase(pszCall);
+            EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+            std::string bytes = tavlen_test::ReadFileBytes(dir.File("report.txt"));
+            std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
+            if (pszCall == NULL && usual.empty())
+                usual = lines;
+            ASSERT_EQ(6u, usual.size()) << "the usual run writes its report";
+            bool bWhole = IsWholeReport(bytes);
+            for (size_t n = 1; bWhole && n < lines.size(); n++)
+                bWhole = lines[n] == usual[n] || lines[n] == usual[n].substr(0, usual[n].find('=') + 1);
+            EXPECT_TRUE(bWhole || bytes == (scene.bOld ? kLongOld : "")) << bytes;
+            if (scene.bAppendOnly)
+                tavlen_test::RunHostShell("chattr -a .", dir.path());
+        }
+    }
+    compat_wbem_set_root(NULL);
+    EXPECT_EQ(expected, unreached);
 }
 
 namespace {
@@ -125,7 +227,7 @@ TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
         tavlen_test::WriteFileBytes(path, kOld);
         if (std::string(pszCall) == "open")
         {
-            compat_sys_inject("open", 2, EEXIST, NULL, NULL);
+            compat_sys_inject("open", 3, EEXIST, NULL, NULL);
         }
         else
         {
@@ -153,9 +255,9 @@ TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
         rlim_t nSizeLimit;
         bool bWritten;
     } cases[] = {
-        { "open", 2, EACCES, true, false, 0, true },   { "rename", 1, EPERM, true, false, 0, true },
-        { "open", 2, EACCES, false, false, 0, true },  { "fsync", 2, EIO, true, true, 0, false },
-        { "read", 1, EIO, true, true, 0, false },       { "open", 2, EACCES, false, false, 16, false },
+        { "open", 3, EACCES, true, false, 0, true },   { "rename", 1, EPERM, true, false, 0, true },
+        { "open", 3, EACCES, false, false, 0, true },  { "fsync", 2, EIO, true, true, 0, false },
+        { "read", 1, EIO, true, true, 0, false },       { "open", 3, EACCES, false, false, 16, false },
     };
     for (const auto& c : cases)
     {
@@ -318,7 +420,7 @@ TEST(ReportRights, AReportThisUserCouldNotReplaceIsKeptWhole)
 }
 
 // A path means what opening it means: its folder as the file system resolves it, a link followed to the
-// file it names, and nothing where open(2) would refuse the path.
+// file it names, and nothing where open(2) would refuse the path; the same where /proc cannot name a folder.
 TEST(ReportPaths, LinksAndDotsResolveAsTheSystemResolvesThem)
 {
     TempDir dir;
@@ -342,10 +444,14 @@ TEST(ReportPaths, LinksAndDotsResolveAsTheSystemResolvesThem)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszPath);
-        WriteReport(c.pszPath);
-        if (c.pszWritten != NULL)
+        for (bool bNoProc : { false, true })
         {
-            EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(c.pszWritten)));
+            if (bNoProc && c.pszWritten != NULL)
+                tavlen_test::WriteFileBytes(c.pszWritten, kOld);
+            compat_sys_inject(bNoProc ? "readlink" : NULL, 1, ENOENT, NULL, NULL);
+            WriteReport(c.pszPath);
+            compat_sys_clear();
+            EXPECT_TRUE(c.pszWritten == NULL || IsWholeReport(tavlen_test::ReadFileBytes(c.pszWritten))) << bNoProc;
         }
     }
     EXPECT_EQ(kOld, tavlen_test::ReadFileBytes("file"));

@@ -7,10 +7,6 @@
 // Sets the last error from a POSIX errno value.
 void compat__set_error_from_errno(int nErrno);
 
-// Asked before each system call that tests may make fail, with the call's name: true, with errno set, when
-// this one is to fail.
-bool compat__sys_fails(const char* pszName);
-
 // A file handle is the descriptor plus one, so that no descriptor can look like INVALID_HANDLE_VALUE or NULL.
 inline HANDLE compat__handle_of(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd) + 1); }
 inline int compat__descriptor_of(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1); }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "internal.h"
+#include "seam.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_
     struct stat st;
     if (ObjectType != SE_FILE_OBJECT || ppSecurityDescriptor == NULL || ppSacl != NULL)
         return ERROR_INVALID_PARAMETER;
-    if (handle == INVALID_HANDLE_VALUE || handle == NULL || fstat(compat__descriptor_of(handle), &st) != 0)
+    if (handle == INVALID_HANDLE_VALUE || handle == NULL || compat__sys::fstat(compat__descriptor_of(handle), &st) != 0)
         return ERROR_INVALID_HANDLE;
     Descriptor* pDescriptor = static_cast<Descriptor*>(calloc(1, sizeof(Descriptor)));
     if (pDescriptor == NULL)
@@ -75,12 +76,12 @@ DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_
             ? *static_cast<uid_t*>(psidOwner) : (uid_t)-1;
         gid_t nGroup = (SecurityInfo & GROUP_SECURITY_INFORMATION) && psidGroup != NULL
             ? *static_cast<gid_t*>(psidGroup) : (gid_t)-1;
-        if (compat__sys_fails("fchown") || fchown(fd, nOwner, nGroup) != 0)
+        if (compat__sys::fchown(fd, nOwner, nGroup) != 0)
             return errno == EPERM ? ERROR_INVALID_OWNER : ErrorOf(errno);
     }
     if ((SecurityInfo & DACL_SECURITY_INFORMATION) && pDacl != NULL)
     {
-        if (compat__sys_fails("fchmod") || fchmod(fd, reinterpret_cast<ModeAcl*>(pDacl)->nMode) != 0)
+        if (compat__sys::fchmod(fd, reinterpret_cast<ModeAcl*>(pDacl)->nMode) != 0)
             return ErrorOf(errno);
     }
     return ERROR_SUCCESS;

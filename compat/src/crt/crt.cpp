@@ -6,12 +6,12 @@
 #include <mbctype.h>
 #include <signal.h>
 #include <stdio.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "internal.h"
+#include "seam.h"
 
 int __argc = 0;
 char** __argv = NULL;
@@ -60,8 +60,13 @@ int _vscprintf(const char* format, va_list args)
 namespace {
 
 // Windows has neither signal: a write past the file-size limit or into a pipe nobody reads fails with an
-// error that the caller handles. Set before main, for every program built on the stand-in.
-const bool s_bSignalsIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR && signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+// error that the caller handles. Set at a process's first write, the only call that could raise either.
+bool IgnoreSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = SIG_IGN;
+    return compat__sys::sigaction(SIGPIPE, &action, NULL) == 0 && compat__sys::sigaction(SIGXFSZ, &action, NULL) == 0;
+}
 
 } // namespace
 
@@ -79,10 +84,12 @@ int _open_osfhandle(intptr_t osfhandle, int)
 // There is no text translation here: a line feed is stored as it is, the usual line end on this system.
 int _write(int fd, const void* buffer, unsigned int count)
 {
+    static const bool s_bSignalsIgnored = IgnoreSignals();
+    (void)s_bSignalsIgnored;
     const char* p = static_cast<const char*>(buffer);
     for (unsigned int nDone = 0; nDone < count;)
     {
-        ssize_t cb = compat__sys_fails("write") ? -1 : write(fd, p + nDone, count - nDone);
+        ssize_t cb = compat__sys::write(fd, p + nDone, count - nDone);
         if (cb < 0 && errno == EINTR)
             continue;
         if (cb <= 0)
@@ -94,12 +101,12 @@ int _write(int fd, const void* buffer, unsigned int count)
 
 int _close(int fd)
 {
-    return close(fd);
+    return compat__sys::close(fd);
 }
 
 int _commit(int fd)
 {
-    return compat__sys_fails("fsync") ? -1 : fsync(fd);
+    return compat__sys::fsync(fd);
 }
 
 int _setmbcp(int codepage)

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "internal.h"
+#include "seam.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ thread_local DWORD t_dwLastError = ERROR_SUCCESS;
 
 DWORD WINAPI GetCurrentThreadId()
 {
-    return (DWORD)gettid();
+    return (DWORD)compat__sys::gettid();
 }
 
 DWORD WINAPI GetLastError()

@@ -6,7 +6,6 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,15 +13,30 @@
 #include <vector>
 
 #include "internal.h"
+#include "seam.h"
 
 #ifndef STATX_ATTR_MOUNT_ROOT
 #define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+#ifndef STATX_MNT_ID_UNIQUE
+#define STATX_MNT_ID_UNIQUE 0x00004000U
 #endif
 
 namespace {
 
 // As many links as the kernel follows in one path before it gives up with ELOOP.
 const int kMaxLinks = 40;
+
+// statmount(2), from Linux 6.8, as its header gives it: the request, and where the answer's mask, its mount
+// point's offset and its strings lie.
+struct MountRequest
+{
+    uint32_t nSize, nSpare;
+    uint64_t nMountId, nAsked;
+};
+const long kSysStatmount = 457;
+const uint64_t kMountPoint = 0x10;
+const size_t kMaskAt = 8, kMountPointAt = 108, kStringsAt = 512;
 
 BOOL Fail(int nErrno)
 {
@@ -46,14 +60,13 @@ int OpenFlagsFor(DWORD dwDesiredAccess)
 }
 
 // A pipe without a reader refuses a writer at once instead of blocking the open; once open, the handle
-// blocks as Windows' do.
+// blocks as Windows' do. The open sets no other flag that F_SETFL changes, so one call clears it.
 HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
 {
-    int fd = compat__sys_fails("open") ? -1
-        : open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int fd = compat__sys::open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
     if (fd < 0)
         return FailHandle(errno);
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    compat__sys::fcntl(fd, F_SETFL, 0);
     return compat__handle_of(fd);
 }
 
@@ -62,9 +75,9 @@ HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
 // had written in place would have.
 bool TakeOwnerAndMode(int fd, const struct stat& st)
 {
-    if ((compat__sys_fails("fchown") || fchown(fd, st.st_uid, st.st_gid) != 0) && errno != EPERM)
+    if (compat__sys::fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM)
         return false;
-    return !compat__sys_fails("fchmod") && fchmod(fd, st.st_mode & 07777) == 0;
+    return compat__sys::fchmod(fd, st.st_mode & 07777) == 0;
 }
 
 // A link or anything else at the name refuses the creation. A file made after a template starts readable
@@ -73,10 +86,10 @@ bool TakeOwnerAndMode(int fd, const struct stat& st)
 HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
 {
     struct stat st;
-    if (hTemplateFile != NULL && fstat(compat__descriptor_of(hTemplateFile), &st) != 0)
+    if (hTemplateFile != NULL && compat__sys::fstat(compat__descriptor_of(hTemplateFile), &st) != 0)
         return FailHandle(EBADF);
-    int fd = compat__sys_fails("open") ? -1
-        : open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, hTemplateFile != NULL ? 0600 : 0666);
+    int fd = compat__sys::open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                               hTemplateFile != NULL ? 0600 : 0666);
     if (fd < 0 && errno == EEXIST)
     {
         SetLastError(ERROR_FILE_EXISTS);
@@ -87,8 +100,8 @@ HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
     if (hTemplateFile != NULL && !TakeOwnerAndMode(fd, st))
     {
         int nErrno = errno;
-        close(fd);
-        unlink(lpFileName);
+        compat__sys::close(fd);
+        compat__sys::unlink(lpFileName);
         return FailHandle(nErrno);
     }
     return compat__handle_of(fd);
@@ -97,7 +110,7 @@ HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
 bool CurrentDirectory(std::string& strDir)
 {
     std::vector<char> buf(256);
-    while (getcwd(buf.data(), buf.size()) == NULL)
+    while (compat__sys::getcwd(buf.data(), buf.size()) == NULL)
     {
         if (errno != ERANGE)
             return false;
@@ -107,9 +120,24 @@ bool CurrentDirectory(std::string& strDir)
     return strDir[0] == '/' || (errno = ENOENT, false);
 }
 
+// At one cost however deep the path: the kernel names an open folder in /proc. Where it cannot, or names
+// one since removed, realpath(3) resolves it a name at a time.
 bool RealPath(const std::string& strPath, std::string& strReal)
 {
-    char* pszReal = realpath(strPath.c_str(), NULL);
+    static const char kDeleted[] = " (deleted)";
+    int fd = compat__sys::open(strPath.c_str(), O_PATH | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    char buf[PATH_MAX];
+    std::string strLink = "/proc/self/fd/" + std::to_string(fd);
+    ssize_t cb = compat__sys::readlink(strLink.c_str(), buf, sizeof(buf));
+    compat__sys::close(fd);
+    const size_t nDeleted = sizeof(kDeleted) - 1;
+    strReal.assign(buf, cb > 0 && (size_t)cb < sizeof(buf) ? (size_t)cb : 0);
+    bool bGone = strReal.size() >= nDeleted && strReal.compare(strReal.size() - nDeleted, nDeleted, kDeleted) == 0;
+    if (!strReal.empty() && strReal[0] == '/' && !bGone)
+        return true;
+    char* pszReal = compat__sys::realpath(strPath.c_str(), NULL);
     if (pszReal == NULL)
         return false;
     strReal = pszReal;
@@ -122,7 +150,7 @@ bool RealPath(const std::string& strPath, std::string& strReal)
 // ends in a folder ends with a separator.
 bool ResolvePath(std::string strPath, std::string& strFull)
 {
-    std::vector<char> link(PATH_MAX);
+    char link[PATH_MAX];
     for (int nLinks = 0; nLinks <= kMaxLinks; nLinks++)
     {
         size_t nSlash = strPath.rfind('/');
@@ -141,10 +169,10 @@ bool ResolvePath(std::string strPath, std::string& strFull)
         if (strDir == "/")
             strDir.clear();
         strFull = strDir + "/" + strName;
-        ssize_t cb = readlink(strFull.c_str(), link.data(), link.size());
-        if (cb < 0 || (size_t)cb >= link.size())
+        ssize_t cb = compat__sys::readlink(strFull.c_str(), link, sizeof(link));
+        if (cb < 0 || (size_t)cb >= sizeof(link))
             return true;  // no link: the file itself, or no file yet
-        std::string strTarget(link.data(), (size_t)cb);
+        std::string strTarget(link, (size_t)cb);
         strPath = strTarget[0] == '/' ? strTarget : strDir + "/" + strTarget;
     }
     errno = ELOOP;
@@ -164,14 +192,43 @@ DWORD CopyPath(const std::string& strPath, DWORD nBufferLength, LPSTR lpBuffer)
 bool IsMountRoot(const std::string& strPath)
 {
     struct statx stx;
-    if (statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) != 0)
+    if (compat__sys::statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) != 0)
         return false;
     if (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
         return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
     struct stat stSelf, stParent;
     std::string strParent = strPath.substr(0, strPath.rfind('/') + 1);
-    return stat(strPath.c_str(), &stSelf) == 0 && stat(strParent.c_str(), &stParent) == 0 &&
+    return compat__sys::stat(strPath.c_str(), &stSelf) == 0 && compat__sys::stat(strParent.c_str(), &stParent) == 0 &&
            stSelf.st_dev != stParent.st_dev;
+}
+
+// The mount point of the mount the path lies on, at two calls however deep the path, where the kernel has
+// statmount; false elsewhere, and where the mount lies outside this process's root.
+bool MountPointOf(const std::string& strPath, std::string& strMount)
+{
+    struct statx stx;
+    if (compat__sys::statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID_UNIQUE, &stx) != 0 ||
+        !(stx.stx_mask & STATX_MNT_ID_UNIQUE) || !(stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return false;
+    if (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT)
+    {
+        strMount = strPath;
+        return true;
+    }
+    MountRequest request = { sizeof(MountRequest), 0, stx.stx_mnt_id, kMountPoint };
+    char buf[kStringsAt + PATH_MAX + 1];
+    if (compat__sys::syscall(kSysStatmount, (long)&request, (long)buf, (long)sizeof(buf) - 1, 0) != 0)
+        return false;
+    buf[sizeof(buf) - 1] = 0;
+    uint64_t nMask;
+    uint32_t nAt;
+    memcpy(&nMask, &buf[kMaskAt], sizeof(nMask));
+    memcpy(&nAt, &buf[kMountPointAt], sizeof(nAt));
+    if (!(nMask & kMountPoint) || nAt >= PATH_MAX)
+        return false;
+    strMount = &buf[kStringsAt + nAt];
+    size_t n = strMount.size();
+    return strMount == "/" || (strPath.compare(0, n, strMount) == 0 && strPath.size() > n && strPath[n] == '/');
 }
 
 void SyncDirectoryOf(const char* pszPath)
@@ -179,11 +236,11 @@ void SyncDirectoryOf(const char* pszPath)
     std::string strDir(pszPath);
     size_t nSlash = strDir.rfind('/');
     strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strDir.substr(0, nSlash);
-    int fd = open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = compat__sys::open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd >= 0)
     {
-        fsync(fd);
-        close(fd);
+        compat__sys::fsync(fd);
+        compat__sys::close(fd);
     }
 }
 
@@ -206,7 +263,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
 DWORD WINAPI GetFileType(HANDLE hFile)
 {
     struct stat st;
-    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || fstat(compat__descriptor_of(hFile), &st) != 0)
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || compat__sys::fstat(compat__descriptor_of(hFile), &st) != 0)
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return FILE_TYPE_UNKNOWN;
@@ -225,8 +282,8 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile)
     if (hFile == INVALID_HANDLE_VALUE || hFile == NULL)
         return Fail(EBADF);
     int fd = compat__descriptor_of(hFile);
-    off_t nAt = lseek(fd, 0, SEEK_CUR);
-    if (nAt < 0 || compat__sys_fails("ftruncate") || ftruncate(fd, nAt) != 0)
+    off_t nAt = compat__sys::lseek(fd, 0, SEEK_CUR);
+    if (nAt < 0 || compat__sys::ftruncate(fd, nAt) != 0)
         return Fail(errno);
     return TRUE;
 }
@@ -238,7 +295,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         return Fail(EBADF);
     ssize_t cb;
     do
-        cb = compat__sys_fails("read") ? -1 : read(compat__descriptor_of(hFile), lpBuffer, nNumberOfBytesToRead);
+        cb = compat__sys::read(compat__descriptor_of(hFile), lpBuffer, nNumberOfBytesToRead);
     while (cb < 0 && errno == EINTR);
     *lpNumberOfBytesRead = cb < 0 ? 0 : (DWORD)cb;
     return cb < 0 ? Fail(errno) : TRUE;
@@ -247,7 +304,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
 {
     struct stat st;
-    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || fstat(compat__descriptor_of(hFile), &st) != 0)
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || compat__sys::fstat(compat__descriptor_of(hFile), &st) != 0)
     {
         Fail(EBADF);
         return INVALID_FILE_SIZE;
@@ -265,7 +322,7 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistance
     bool bAsked = lDistanceToMove == 0 && (lpDistanceToMoveHigh == NULL || *lpDistanceToMoveHigh == 0) &&
                   dwMoveMethod == FILE_CURRENT;
     if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || !bAsked ||
-        (nAt = lseek(compat__descriptor_of(hFile), 0, SEEK_CUR)) < 0)
+        (nAt = compat__sys::lseek(compat__descriptor_of(hFile), 0, SEEK_CUR)) < 0)
     {
         Fail(bAsked ? EBADF : EINVAL);
         return INVALID_SET_FILE_POINTER;
@@ -279,20 +336,20 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (hObject == INVALID_HANDLE_VALUE || hObject == NULL)
         return Fail(EBADF);
-    return close(compat__descriptor_of(hObject)) == 0 ? TRUE : Fail(errno);
+    return compat__sys::close(compat__descriptor_of(hObject)) == 0 ? TRUE : Fail(errno);
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
 {
     struct stat st;
-    if (lpFileName == NULL || stat(lpFileName, &st) != 0)
+    if (lpFileName == NULL || compat__sys::stat(lpFileName, &st) != 0)
     {
         compat__set_error_from_errno(lpFileName == NULL ? EINVAL : errno);
         return INVALID_FILE_ATTRIBUTES;
     }
     // No one may write a read-only file on Windows; here that is a file this user may not write.
     DWORD dwAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
-    if (access(lpFileName, W_OK) != 0)
+    if (compat__sys::access(lpFileName, W_OK) != 0)
         dwAttributes |= FILE_ATTRIBUTE_READONLY;
     return dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL;
 }
@@ -317,13 +374,12 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
     return nResult;
 }
 
+// Names have no short form here, so the long one is the path itself; whether anything is there is for an open
+// to find, as the caller's has.
 DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer)
 {
-    struct stat st;
     if (lpszShortPath == NULL)
         return Fail(EINVAL);
-    if (lstat(lpszShortPath, &st) != 0)
-        return Fail(errno);
     return CopyPath(lpszShortPath, cchBuffer, lpszLongPath);
 }
 
@@ -335,8 +391,12 @@ BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DW
     std::string strPath = lpszFileName;
     while (strPath.size() > 1 && strPath.back() == '/')
         strPath.pop_back();
-    while (strPath.size() > 1 && !IsMountRoot(strPath))
-        strPath.erase(std::max<size_t>(strPath.rfind('/'), 1));
+    std::string strMount;
+    if (MountPointOf(strPath, strMount))
+        strPath = strMount;
+    else
+        while (strPath.size() > 1 && !IsMountRoot(strPath))
+            strPath.erase(std::max<size_t>(strPath.rfind('/'), 1));
     if (strPath != "/")
         strPath += "/";
     if (CopyPath(strPath, cchBufferLength, lpszVolumePathName) >= cchBufferLength)
@@ -352,12 +412,12 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     if (lpExistingFileName == NULL || lpNewFileName == NULL)
         return Fail(EINVAL);
     struct stat st;
-    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && lstat(lpNewFileName, &st) == 0)
+    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && compat__sys::lstat(lpNewFileName, &st) == 0)
     {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
-    if (compat__sys_fails("rename") || rename(lpExistingFileName, lpNewFileName) != 0)
+    if (compat__sys::rename(lpExistingFileName, lpNewFileName) != 0)
         return Fail(errno);
     if (dwFlags & MOVEFILE_WRITE_THROUGH)
         SyncDirectoryOf(lpNewFileName);
@@ -368,7 +428,7 @@ BOOL WINAPI CreateHardLinkA(LPCSTR lpFileName, LPCSTR lpExistingFileName, LPSECU
 {
     if (lpFileName == NULL || lpExistingFileName == NULL)
         return Fail(EINVAL);
-    if (compat__sys_fails("link") || link(lpExistingFileName, lpFileName) != 0)
+    if (compat__sys::link(lpExistingFileName, lpFileName) != 0)
         return Fail(errno);
     SyncDirectoryOf(lpFileName);
     return TRUE;
@@ -378,19 +438,19 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
     if (lpFileName == NULL)
         return Fail(EINVAL);
-    return unlink(lpFileName) == 0 ? TRUE : Fail(errno);
+    return compat__sys::unlink(lpFileName) == 0 ? TRUE : Fail(errno);
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
 {
     if (lpPathName == NULL)
         return Fail(EINVAL);
-    return mkdir(lpPathName, 0777) == 0 ? TRUE : Fail(errno);
+    return compat__sys::mkdir(lpPathName, 0777) == 0 ? TRUE : Fail(errno);
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName)
 {
     if (lpPathName == NULL)
         return Fail(EINVAL);
-    return chdir(lpPathName) == 0 ? TRUE : Fail(errno);
+    return compat__sys::chdir(lpPathName) == 0 ? TRUE : Fail(errno);
 }

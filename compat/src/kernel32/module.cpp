@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "internal.h"
+#include "seam.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
         return 0;
     }
     char szPath[4096];
-    ssize_t nLength = readlink("/proc/self/exe", szPath, sizeof(szPath) - 1);
+    ssize_t nLength = compat__sys::readlink("/proc/self/exe", szPath, sizeof(szPath) - 1);
     if (nLength <= 0)
     {
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -1,16 +1,18 @@
 // The local time, from the host's clock and time zone.
 #include <windows.h>
 
-#include <sys/time.h>
-#include <time.h>
+#include "seam.h"
 
+// Where the clock cannot be read the time is its start, and where the zone cannot be, the time is UTC: a
+// report's first line always holds a time.
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime)
 {
-    struct timeval tv;
-    gettimeofday(&tv, NULL);
+    struct timespec ts = {};
+    compat__sys::clock_gettime(CLOCK_REALTIME, &ts);
     struct tm local;
-    time_t seconds = tv.tv_sec;
-    localtime_r(&seconds, &local);
+    time_t seconds = ts.tv_sec;
+    if (compat__sys::localtime_r(&seconds, &local) == NULL)
+        gmtime_r(&seconds, &local);
     lpSystemTime->wYear = (WORD)(local.tm_year + 1900);
     lpSystemTime->wMonth = (WORD)(local.tm_mon + 1);
     lpSystemTime->wDayOfWeek = (WORD)local.tm_wday;
@@ -19,5 +21,5 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime)
     lpSystemTime->wMinute = (WORD)local.tm_min;
     // A leap second reads as the last ordinary one, as Windows never shows 60.
     lpSystemTime->wSecond = (WORD)(local.tm_sec > 59 ? 59 : local.tm_sec);
-    lpSystemTime->wMilliseconds = (WORD)(tv.tv_usec / 1000);
+    lpSystemTime->wMilliseconds = (WORD)(ts.tv_nsec / 1000000);
 }

@@ -3,7 +3,7 @@
 #include <ole2.h>
 #include <wbemcli.h>
 
-#include <sys/random.h>
+#include "seam.h"
 
 const IID IID_IUnknown = { 0x00000000, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
 const IID IID_IClassFactory = { 0x00000001, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
@@ -20,7 +20,7 @@ HRESULT WINAPI CoCreateGuid(GUID* pguid)
     if (pguid == NULL)
         return E_INVALIDARG;
     unsigned char bytes[16];
-    if (getrandom(bytes, sizeof(bytes), 0) != (ssize_t)sizeof(bytes))
+    if (compat__sys::getrandom(bytes, sizeof(bytes), 0) != (ssize_t)sizeof(bytes))
         return E_FAIL;
     pguid->Data1 = (uint32_t)bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
     pguid->Data2 = (unsigned short)(bytes[4] << 8 | bytes[5]);

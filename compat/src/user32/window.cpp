@@ -1,7 +1,7 @@
 // Windows and messages: a table of headless windows, one posted-message queue, timers and default processing.
 #include "window.h"
 
-#include <time.h>
+#include "seam.h"
 
 #include <map>
 #include <memory>
@@ -29,7 +29,7 @@ uintptr_t g_nNextHandle = 0x10000;
 unsigned long long NowMs()
 {
     struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    compat__sys::clock_gettime(CLOCK_MONOTONIC, &ts);
     return (unsigned long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
 }
 
@@ -143,7 +143,7 @@ bool NextMessage(MSG& msg)
     {
         unsigned long long ullWait = g_timers[nDue].ullDue - ullNow;
         struct timespec ts = { (time_t)(ullWait / 1000), (long)(ullWait % 1000) * 1000000 };
-        nanosleep(&ts, NULL);
+        compat__sys::nanosleep(&ts, NULL);
     }
     Timer& timer = g_timers[nDue];
     timer.ullDue = NowMs() + timer.uElapse;

@@ -1,12 +1,10 @@
 // The provider table on Linux: the machine's identity as sysfs, the device tree, os-release and uname tell it.
 #include "provider.h"
+#include "seam.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/utsname.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -30,16 +28,16 @@ bool ReadHostFile(const std::string& strRoot, const char* pszFolder, const char*
     std::string strFull;
     strFull.reserve(nRoot + strlen(pszFolder) + strlen(pszName));
     strFull.append(strRoot, 0, nRoot).append(pszFolder).append(pszName);
-    int fd = open(strFull.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int fd = compat__sys::open(strFull.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
     if (fd < 0)
         return false;
     struct stat st;
-    bool bRead = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool bRead = compat__sys::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     text.clear();
     char buf[4096];
     while (bRead && text.size() < kMaxHostFile)
     {
-        ssize_t cb = read(fd, buf, std::min(sizeof(buf), kMaxHostFile - text.size()));
+        ssize_t cb = compat__sys::read(fd, buf, std::min(sizeof(buf), kMaxHostFile - text.size()));
         if (cb < 0 && errno == EINTR)
             continue;
         if (cb <= 0)
@@ -49,7 +47,7 @@ bool ReadHostFile(const std::string& strRoot, const char* pszFolder, const char*
         }
         text.append(buf, (size_t)cb);
     }
-    close(fd);
+    compat__sys::close(fd);
     return bRead;
 }
 
@@ -126,7 +124,7 @@ Value OsCaption(const std::string& strRoot)
 Value KernelRelease()
 {
     struct utsname name;
-    return uname(&name) == 0 ? Value::Text(name.release) : Value::Null();
+    return compat__sys::uname(&name) == 0 ? Value::Text(name.release) : Value::Null();
 }
 
 void FillComputerSystem(const std::string& strRoot, std::vector<Row>& rows)
