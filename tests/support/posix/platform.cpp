@@ -7,9 +7,12 @@
 #include <errno.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -71,6 +74,49 @@ TempDir::~TempDir()
 {
     if (!m_path.empty())
         RemoveTree(m_path);
+}
+
+// A pseudo-terminal, raw so that line ends pass as they are; the test holds its near end open too, so that the
+// far end keeps what was written after the program closes its own.
+Terminal::Terminal()
+{
+    m_far = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const char* pszName = m_far >= 0 && grantpt(m_far) == 0 && unlockpt(m_far) == 0 ? ptsname(m_far) : NULL;
+    struct termios raw;
+    if (pszName != NULL && (m_near = open(pszName, O_RDWR | O_NOCTTY)) >= 0 && tcgetattr(m_near, &raw) == 0)
+    {
+        cfmakeraw(&raw);
+        if (tcsetattr(m_near, TCSANOW, &raw) == 0)
+            m_path = pszName;
+    }
+}
+
+Terminal::~Terminal()
+{
+    close(m_near);
+    close(m_far);
+}
+
+bool Terminal::IsDevice() const
+{
+    struct stat st;
+    return stat(m_path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+// The terminal passes text on a moment after it was written; a tenth of a second without more ends it.
+std::string Terminal::Take()
+{
+    std::string text;
+    char buf[4096];
+    struct pollfd poller = { m_far, POLLIN, 0 };
+    while (poll(&poller, 1, 100) > 0)
+    {
+        ssize_t n = read(m_far, buf, sizeof(buf));
+        if (n <= 0)
+            break;
+        text.append(buf, (size_t)n);
+    }
+    return text;
 }
 
 std::string TavlenExe()
