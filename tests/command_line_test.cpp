@@ -63,11 +63,11 @@ std::string Switched(const char* pszArgs)
 }
 
 // Each must end the run before anything is written. K stands for a file that must stay as it was, N for a path
-// where nothing may appear; each is placed where a parser that took the line would write: no switch, a path too
-// many, a repeated switch, a switch after the path, and switches that are unknown or only resemble the report
-// switch, before one that is not.
+// where nothing may appear, each where a parser that took the line would write: no switch, a path too many, a
+// repeated switch, a switch after the path, an unknown switch before the report switch or in its place, and
+// switches that only resemble the report switch.
 const char* const kRejected[] = {
-    "K N", "/f K N", "/f /f N", "/f K /f N", "/x K /f N", "/fo K /f N", "/ K /f N", "-FF K /f N", "--f K /f N",
+    "K N", "/f N K", "/f /f N", "/f K /f N", "/x /f N", "/x K", "/fo K", "/ K", "-FF K", "--f K",
 };
 
 // A line in Windows' notation, for a code page that maps characters it lacks to look-alikes.
