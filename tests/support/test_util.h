@@ -41,8 +41,6 @@ public:
     Terminal();
     ~Terminal();
     const std::string& path() const { return m_path; }
-    // Still a character device at its path, not a file put in its place.
-    bool IsDevice() const;
     // What reached the far end, as it was written.
     std::string Take();
 

@@ -97,12 +97,6 @@ Terminal::~Terminal()
     close(m_far);
 }
 
-bool Terminal::IsDevice() const
-{
-    struct stat st;
-    return stat(m_path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-}
-
 // The terminal passes text on a moment after it was written; a tenth of a second without more ends it.
 std::string Terminal::Take()
 {

@@ -79,15 +79,6 @@ Terminal::Terminal() : m_path(kNullDevice) {}
 
 Terminal::~Terminal() {}
 
-bool Terminal::IsDevice() const
-{
-    HANDLE hFile = ::CreateFileA(m_path.c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-    bool bDevice = hFile != INVALID_HANDLE_VALUE && ::GetFileType(hFile) == FILE_TYPE_CHAR;
-    if (hFile != INVALID_HANDLE_VALUE)
-        ::CloseHandle(hFile);
-    return bDevice;
-}
-
 std::string Terminal::Take()
 {
     return std::string();
