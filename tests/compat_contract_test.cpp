@@ -272,19 +272,15 @@ TEST_F(WbemContract, AClassWithoutInstancesGivesNone)
     HRESULT hr = Enumerate("Win32_NoSuchClass", &pEnum);
     IWbemClassObject* pObject = NULL;
     ULONG uReturned = 7;
-    if (FAILED(hr))
-    {
-        EXPECT_EQ(WBEM_E_INVALID_CLASS, hr);
-    }
-    else if (pEnum != NULL)
+    EXPECT_EQ(FAILED(hr) ? WBEM_E_INVALID_CLASS : S_OK, hr);
+    ASSERT_EQ(FAILED(hr), pEnum == NULL) << "an enumerator exactly where the call succeeds";
+    if (pEnum != NULL)
     {
         EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
-    }
-    EXPECT_EQ(FAILED(hr), pEnum == NULL) << "an enumerator exactly where the call succeeds";
-    EXPECT_EQ(nullptr, pObject);
-    EXPECT_EQ(FAILED(hr) ? 7u : 0u, uReturned);
-    if (pEnum != NULL)
+        EXPECT_EQ(0u, uReturned);
+        EXPECT_EQ(nullptr, pObject);
         pEnum->Release();
+    }
 }
 
 TEST_F(WbemContract, GetOfAMissingPropertyFailsAndOfAKnownOneGivesTextOrNull)
