@@ -37,11 +37,13 @@ void WriteReport(const std::string& path)
     dlg.WriteReport();
 }
 
-bool IsWholeReport(const std::string& bytes)
+::testing::AssertionResult IsWholeReport(const std::string& bytes)
 {
     std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
-    return lines.size() == 6 && tavlen_test::MatchesStampLayout(lines[0]) && lines[5].compare(0, 3, "os=") == 0 &&
-           bytes.back() == '\n';
+    if (lines.size() == 6 && tavlen_test::MatchesStampLayout(lines[0]) && lines[5].compare(0, 3, "os=") == 0 &&
+        bytes.back() == '\n')
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "not a whole report: " << bytes;
 }
 
 std::vector<std::string> TempFiles(const std::string& dir)
@@ -277,7 +279,7 @@ TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
         compat_sys_clear();
         setrlimit(RLIMIT_FSIZE, &old);
         std::string bytes = tavlen_test::ReadFileBytes(path);
-        EXPECT_EQ(c.bWritten, IsWholeReport(bytes)) << bytes;
+        EXPECT_EQ(c.bWritten, static_cast<bool>(IsWholeReport(bytes))) << bytes;
         EXPECT_EQ(c.bWritten || !c.bOld ? "" : kOld, c.bWritten ? "" : bytes);
         if (c.bAppendOnly)
             tavlen_test::RunHostShell("chattr -a .", dir.path());
@@ -498,7 +500,7 @@ TEST(ReportInPlace, PipesAndLimitsFailWithoutHangingOrKilling)
     WriteReport(fifo);
     char buf[512] = {};
     ssize_t cb = read(fdReader, buf, sizeof(buf) - 1);
-    EXPECT_TRUE(cb > 0 && IsWholeReport(std::string(buf, (size_t)cb)));
+    EXPECT_TRUE(IsWholeReport(std::string(buf, cb > 0 ? (size_t)cb : 0)));
     compat_sys_inject("write", 1, 0, CloseReader, &fdReader);
     WriteReport(fifo);  // the reader is gone when the write comes
     compat_sys_clear();

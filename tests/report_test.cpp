@@ -348,10 +348,24 @@ TEST_F(ReportTest, ATargetDeepInFoldersIsReplacedWholeOrKeptWhole)
     }
 }
 
+// A device takes the report as it comes and stays a device. Taken for a file, one in a folder that takes files
+// would be renamed over, and one among the terminals, where no file can be made, refused. The node is made by
+// the Linux host, under Wine too, where this user may make one.
 TEST_F(ReportTest, ADeviceIsWrittenInPlace)
 {
-    RunCollector(tavlen_test::kNullDevice);
-    EXPECT_TRUE(m_dir.List().empty());
+    const CString strText = "2026/12/08 09:05:07\nmodel=Model 7\nnumber=\nserial=\nbios=\nos=Example OS\n";
+    tavlen_test::Terminal terminal;
+    ASSERT_FALSE(terminal.path().empty());
+    EXPECT_EQ(0, WriteReportFile(terminal.path().c_str(), strText));
+    EXPECT_EQ(terminal.path() == tavlen_test::kNullDevice ? "" : std::string(strText), terminal.Take());
+
+    if (tavlen_test::RunHostShell("mknod null c 1 3", m_dir.path()) == 0)
+    {
+        EXPECT_EQ(0, WriteReportFile(m_dir.File("null").c_str(), strText));
+        EXPECT_EQ(0, tavlen_test::RunHostShell("test -c null", m_dir.path())) << "still a device";
+    }
+    for (const std::string& name : m_dir.List())
+        EXPECT_EQ("null", name) << "nothing but the node is in its folder";
 }
 
 // A reader that looks at the report throughout many replacements, two at a time, finds it there and whole at

@@ -33,6 +33,22 @@ private:
     std::string m_path;
 };
 
+// A character device of the test's own: a terminal whose far end the test reads, where the system makes one;
+// the null device on Windows, which reads as nothing.
+class Terminal
+{
+public:
+    Terminal();
+    ~Terminal();
+    const std::string& path() const { return m_path; }
+    // What reached the far end, as it was written.
+    std::string Take();
+
+private:
+    std::string m_path;
+    int m_far = -1, m_near = -1;
+};
+
 bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

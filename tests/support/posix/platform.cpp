@@ -7,9 +7,12 @@
 #include <errno.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -71,6 +74,36 @@ TempDir::~TempDir()
 {
     if (!m_path.empty())
         RemoveTree(m_path);
+}
+
+// A pseudo-terminal, raw so that line ends pass as they are; the test holds its near end open too, so that the
+// far end keeps what was written after the program closes its own.
+Terminal::Terminal()
+{
+    m_far = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const char* pszName = m_far >= 0 && grantpt(m_far) == 0 && unlockpt(m_far) == 0 ? ptsname(m_far) : NULL;
+    struct termios raw;
+    if (pszName != NULL && (m_near = open(pszName, O_RDWR | O_NOCTTY)) >= 0 && tcgetattr(m_near, &raw) == 0)
+    {
+        cfmakeraw(&raw);
+        if (tcsetattr(m_near, TCSANOW, &raw) == 0)
+            m_path = pszName;
+    }
+}
+
+Terminal::~Terminal()
+{
+    close(m_near);
+    close(m_far);
+}
+
+// The terminal passes text on a moment after it was written; the report fits one read.
+std::string Terminal::Take()
+{
+    char buf[4096];
+    struct pollfd poller = { m_far, POLLIN, 0 };
+    ssize_t n = poll(&poller, 1, 1000) > 0 ? read(m_far, buf, sizeof(buf)) : 0;
+    return std::string(buf, n > 0 ? (size_t)n : 0);
 }
 
 std::string TavlenExe()

@@ -75,6 +75,15 @@ std::vector<std::string> ListFolder(const std::string& path)
     return names;
 }
 
+Terminal::Terminal() : m_path(kNullDevice) {}
+
+Terminal::~Terminal() {}
+
+std::string Terminal::Take()
+{
+    return std::string();
+}
+
 std::string TavlenExe()
 {
     std::string path = TAVLEN_EXE;
