@@ -211,7 +211,7 @@ LPSTR CString::GetBufferSetLength(int nNewLength)
 
 BOOL CString::LoadString(UINT nID)
 {
-    HINSTANCE hInst = AfxFindResourceHandle(MAKEINTRESOURCE((nID >> 4) + 1), RT_STRING);
+    HINSTANCE hInst = AfxGetResourceHandle();
     for (int nSize = 256; nSize <= 0x10000 * 4; nSize *= 2)
     {
         char* pch = static_cast<char*>(AfxAlloc(nSize));
