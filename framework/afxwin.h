@@ -165,9 +165,10 @@ public:
     // Runs the handler the map has for this message; FALSE when it has none.
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
+    // The empty map that ends every chain of base maps; each class that dispatches has a map of its own.
     static const AFX_MSGMAP* GetThisMessageMap();
 protected:
-    virtual const AFX_MSGMAP* GetMessageMap() const;
+    virtual const AFX_MSGMAP* GetMessageMap() const = 0;
 
 private:
     CCmdTarget(const CCmdTarget&);

@@ -8,11 +8,6 @@ const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
     return &messageMap;
 }
 
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const
-{
-    return GetThisMessageMap();
-}
-
 namespace {
 
 bool EntryMatches(const AFX_MSGMAP_ENTRY* pEntry, UINT message, WPARAM wParam)
