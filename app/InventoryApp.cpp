@@ -9,7 +9,6 @@ BEGIN_MESSAGE_MAP(CInventoryApp, CWinApp)
 END_MESSAGE_MAP()
 
 CInventoryApp::CInventoryApp()
-    : CWinApp(NULL)
 {
 }
 

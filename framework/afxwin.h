@@ -165,9 +165,10 @@ public:
     // Runs the handler the map has for this message; FALSE when it has none.
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
+    // The empty map that ends every chain of base maps; each class that dispatches has a map of its own.
     static const AFX_MSGMAP* GetThisMessageMap();
 protected:
-    virtual const AFX_MSGMAP* GetMessageMap() const;
+    virtual const AFX_MSGMAP* GetMessageMap() const = 0;
 
 private:
     CCmdTarget(const CCmdTarget&);
@@ -236,29 +237,25 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
+// What the application makes of its arguments; ParseCommandLine gives it each in turn.
 class CCommandLineInfo
 {
 public:
-    CCommandLineInfo();
     virtual ~CCommandLineInfo();
 
     // Called once per argument after the program name; a switch arrives without its '-' or '/'.
-    virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast);
-
-    enum { FileNew, FileOpen, FileNothing = -1 };
-    BOOL m_bShowSplash;
-    int m_nShellCommand;
-    CString m_strFileName;
+    virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast) = 0;
 };
 
+// The one application object. There is no message loop: the application does its whole work in InitInstance,
+// where a modal dialog runs the loop of its own, and the process ends when InitInstance returns.
 class CWinApp : public CCmdTarget
 {
 public:
-    explicit CWinApp(LPCSTR lpszAppName = NULL);
+    CWinApp();
     virtual ~CWinApp();
 
-    virtual BOOL InitInstance();
-    virtual int Run();
+    virtual BOOL InitInstance() = 0;
     virtual int ExitInstance();
 
     // FALSE, having passed no argument on, when an argument is not exactly the text the caller gave.
@@ -267,12 +264,7 @@ public:
     void OnHelp();
 
     HINSTANCE m_hInstance;
-    LPSTR m_lpCmdLine;
-    int m_nCmdShow;
-    LPCSTR m_pszAppName;
     CWnd* m_pMainWnd;
-
-    DECLARE_MESSAGE_MAP()
 };
 
 // The framework's heap, the one place the program takes memory from; NULL when there is none.
@@ -284,7 +276,6 @@ bool AfxFailAllocation(int nSucceedFirst);
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
-HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType);
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 // Where the file name's extension begins in a path, or the path's end where the name has none; a dot in a
 // folder's name begins no extension. The help file is the module's path with this replaced.

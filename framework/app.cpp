@@ -33,19 +33,12 @@ CWinApp* AfxGetApp()
     return afx_pApp;
 }
 
+// Every resource lives in the program's own module.
 HINSTANCE AfxGetResourceHandle()
 {
     if (afx_pApp != NULL && afx_pApp->m_hInstance != NULL)
         return afx_pApp->m_hInstance;
     return ::GetModuleHandleA(NULL);
-}
-
-// Every resource lives in the program's own module; FindResource only confirms it is there.
-HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType)
-{
-    HINSTANCE hInst = AfxGetResourceHandle();
-    ::FindResourceA(hInst, lpszName, lpszType);
-    return hInst;
 }
 
 BOOL AfxOleInit()
@@ -63,34 +56,12 @@ void AfxEnableControlContainer(COccManager*)
 {
 }
 
-CCommandLineInfo::CCommandLineInfo()
-    : m_bShowSplash(TRUE), m_nShellCommand(FileNew)
-{
-}
-
 CCommandLineInfo::~CCommandLineInfo()
 {
 }
 
-void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL)
-{
-    if (bFlag)
-    {
-        if (strcmp(pszParam, "nologo") == 0)
-            m_bShowSplash = FALSE;
-    }
-    else if (m_strFileName.IsEmpty())
-    {
-        m_strFileName = pszParam;
-        m_nShellCommand = FileOpen;
-    }
-}
-
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-END_MESSAGE_MAP()
-
-CWinApp::CWinApp(LPCSTR lpszAppName)
-    : m_hInstance(NULL), m_lpCmdLine(NULL), m_nCmdShow(SW_SHOWNORMAL), m_pszAppName(lpszAppName), m_pMainWnd(NULL)
+CWinApp::CWinApp()
+    : m_hInstance(NULL), m_pMainWnd(NULL)
 {
     afx_pApp = this;
 }
@@ -99,22 +70,6 @@ CWinApp::~CWinApp()
 {
     if (afx_pApp == this)
         afx_pApp = NULL;
-}
-
-BOOL CWinApp::InitInstance()
-{
-    return TRUE;
-}
-
-int CWinApp::Run()
-{
-    MSG msg;
-    while (::GetMessageA(&msg, NULL, 0, 0) > 0)
-    {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-    return ExitInstance();
 }
 
 int CWinApp::ExitInstance()
@@ -187,20 +142,17 @@ void CWinApp::OnHelp()
     ::WinHelpA(m_pMainWnd != NULL ? m_pMainWnd->m_hWnd : NULL, szHelpFile, HELP_FINDER, 0);
 }
 
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     CWinApp* pApp = AfxGetApp();
     if (pApp == NULL)
         return 0;
     pApp->m_hInstance = hInstance;
-    pApp->m_lpCmdLine = lpCmdLine;
-    pApp->m_nCmdShow = nCmdShow;
 
-    // The exit status carries no result, whatever InitInstance or the message loop did.
-    if (pApp->InitInstance())
-        pApp->Run();
-    else
-        pApp->ExitInstance();
+    // The exit status carries no result, whatever InitInstance did; nor does what it returns change anything,
+    // as no message loop would follow it.
+    pApp->InitInstance();
+    pApp->ExitInstance();
     if (afx_bOleInit)
         ::OleUninitialize();
     return 0;

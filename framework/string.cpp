@@ -1,8 +1,6 @@
-// CString: storage, conversion from UTF-16, trimming, formatting and resource loading.
+// CString: storage, conversion from UTF-16, trimming and resource loading.
 #include "framework/afxwin.h"
 
-#include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 
 namespace {
@@ -197,30 +195,6 @@ int CString::Replace(char chOld, char chNew)
     return nCount;
 }
 
-// The runtime counts the text first, so it is formatted once, into a buffer of its exact size.
-void CString::Format(LPCSTR lpszFormat, ...)
-{
-    va_list args;
-    va_start(args, lpszFormat);
-    int nLength = _vscprintf(lpszFormat, args);
-    va_end(args);
-    char* pch = nLength > 0 ? AllocBuffer(nLength) : NULL;
-    if (pch != NULL)
-    {
-        va_start(args, lpszFormat);
-        int nWritten = _vsnprintf(pch, (size_t)nLength + 1, lpszFormat, args);
-        va_end(args);
-        if (nWritten != nLength)
-        {
-            AfxFree(reinterpret_cast<CStringData*>(pch) - 1);
-            pch = NULL;
-        }
-    }
-    Release();
-    if (pch != NULL)
-        m_pchData = pch;
-}
-
 LPSTR CString::GetBufferSetLength(int nNewLength)
 {
     if (nNewLength < 0)
@@ -237,7 +211,7 @@ LPSTR CString::GetBufferSetLength(int nNewLength)
 
 BOOL CString::LoadString(UINT nID)
 {
-    HINSTANCE hInst = AfxFindResourceHandle(MAKEINTRESOURCE((nID >> 4) + 1), RT_STRING);
+    HINSTANCE hInst = AfxGetResourceHandle();
     for (int nSize = 256; nSize <= 0x10000 * 4; nSize *= 2)
     {
         char* pch = static_cast<char*>(AfxAlloc(nSize));

@@ -8,11 +8,6 @@ const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
     return &messageMap;
 }
 
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const
-{
-    return GetThisMessageMap();
-}
-
 namespace {
 
 bool EntryMatches(const AFX_MSGMAP_ENTRY* pEntry, UINT message, WPARAM wParam)
@@ -128,7 +123,7 @@ CDialog::~CDialog()
 
 INT_PTR CDialog::DoModal()
 {
-    HINSTANCE hInst = AfxFindResourceHandle(m_lpszTemplateName, RT_DIALOG);
+    HINSTANCE hInst = AfxGetResourceHandle();
     HWND hWndParent = m_pParentWnd != NULL ? m_pParentWnd->m_hWnd : NULL;
     // A dialog without a parent belongs to the application's main window, which it keeps disabled meanwhile.
     CWinApp* pApp = AfxGetApp();
@@ -199,6 +194,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     pDlg->m_pbDefault = &bDefault;
     LRESULT lResult = 0;
     BOOL bHandled = pDlg->OnWndMsg(message, wParam, lParam, &lResult);
+    // A command the dialog has no handler for goes on to the application object, whose map has the help command.
+    CWinApp* pApp = AfxGetApp();
+    if (!bHandled && message == WM_COMMAND && pApp != NULL)
+        bHandled = pApp->OnWndMsg(message, wParam, lParam, &lResult);
     pDlg->m_pbDefault = pbOuter;
     if (!bHandled || bDefault)
         return FALSE;

@@ -1,17 +1,19 @@
 #!/bin/sh
 # Checks the built program's image: x86 of the given width, GUI subsystem, imports from Windows' own DLLs only,
-# ASLR and DEP kept with the relocations that ASLR needs, no link time stamped, and no bigger than it may be.
-# Usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES
+# ASLR and DEP kept with the relocations that ASLR needs, no link time stamped, no bigger than it may be, and
+# of the size the README gives it.
+# Usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES README.md
 objdump=$1
 exe=$2
 bits=$3
 max_bytes=$4
+readme=$5
 headers=$("$objdump" -p "$exe") || exit 1
 fail=0
 case $bits in
-    32) format=pei-i386 magic=010b ;;
-    64) format=pei-x86-64 magic=020b ;;
-    *) echo "usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES"; exit 2 ;;
+    32) format=pei-i386 magic=010b build=windows ;;
+    64) format=pei-x86-64 magic=020b build=windows-x64 ;;
+    *) echo "usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES README.md"; exit 2 ;;
 esac
 echo "$headers" | grep -q "file format $format" || { echo "not a $bits-bit x86 image"; fail=1; }
 echo "$headers" | grep -Eq "^Magic[[:space:]]+$magic" || { echo "not PE32 for $bits bits"; fail=1; }
@@ -27,6 +29,9 @@ echo "$headers" | grep -Eq '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970' ||
 
 size=$(wc -c <"$exe")
 [ "$size" -le "$max_bytes" ] || { echo "$size bytes, more than $max_bytes"; fail=1; }
+# The README's table of the images: | `build/windows/Tavlen.exe` | where it runs | 32,256 bytes (at most ...) |
+told=$(sed -n "s/^| \`build\/$build\/Tavlen.exe\` |.*| \([0-9,]*\) bytes .*/\1/p" "$readme" | tr -d ,)
+[ "$told" = "$size" ] || { echo "$size bytes, but the README says ${told:-nothing}"; fail=1; }
 
 dlls=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p')
 [ -n "$dlls" ] || { echo "no imports found"; fail=1; }

@@ -13,9 +13,6 @@
 
 namespace {
 
-// The About box belongs to the application's main window, as in the program.
-CWinApp theTestApp;
-
 const UINT WM_RUN_SCENARIO = WM_APP + 1;
 const UINT_PTR kAboutWatchTimer = 2;  // timer 1 is the watchdog's
 // The solid magenta icon of this test program's own resources.
@@ -30,9 +27,11 @@ public:
     INT_PTR Run(Scenario scenario)
     {
         m_scenario = scenario;
-        theTestApp.m_pMainWnd = this;
+        // The program's application object is linked in: the About box belongs to its main window, and the
+        // commands the dialog leaves go on to it.
+        AfxGetApp()->m_pMainWnd = this;
         INT_PTR nResult = DoModal();
-        theTestApp.m_pMainWnd = NULL;
+        AfxGetApp()->m_pMainWnd = NULL;
         return nResult;
     }
 
@@ -171,6 +170,28 @@ TEST(Chrome, OtherSystemCommandsGetDefaultProcessing)
     });
     EXPECT_EQ(IDCANCEL, nResult) << "the system's Close cancels the dialog";
     EXPECT_EQ(1, dlg.m_nCancels);
+}
+
+// The help command, which the collector dialog leaves, reaches the application's help: the program's help file
+// beside it, on the dialog's behalf. A command no one handles reaches no help.
+TEST(Chrome, TheHelpCommandReachesTheApplication)
+{
+    char szHelpFile[MAX_PATH];
+    ASSERT_NE(0u, ::GetModuleFileNameA(NULL, szHelpFile, MAX_PATH));
+    strcpy(AfxFindExtension(szHelpFile), ".HLP");
+    HWND hWnd = NULL;
+    UINT uCommand = 0;
+    ASSERT_EQ("", tavlen_test::TakeHelpRequest(&hWnd, &uCommand));
+    CChromeDlg dlg;
+    INT_PTR nResult = dlg.Run([&](CChromeDlg& self) {
+        self.SendMessage(WM_COMMAND, ID_HELP + 1);
+        EXPECT_EQ("", tavlen_test::TakeHelpRequest(&hWnd, &uCommand));
+        self.SendMessage(WM_COMMAND, ID_HELP);
+        EXPECT_EQ(szHelpFile, tavlen_test::TakeHelpRequest(&hWnd, &uCommand));
+        EXPECT_EQ(self.m_hWnd, hWnd);
+        EXPECT_EQ(static_cast<UINT>(HELP_FINDER), uCommand);
+    });
+    EXPECT_EQ(IDOK, nResult) << "the dialog runs on after help";
 }
 
 // Sized while restored, then minimised in style only: the system would give a minimised window a size of

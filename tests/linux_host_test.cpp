@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "wmi/WmiClient.h"
-#include "compat/oleaut_probe.h"
 #include "compat/wbem_probe.h"
+#include "fake_wbem.h"
 #include "test_util.h"
 
 #include <sys/stat.h>
@@ -100,7 +100,8 @@ TEST(LinuxHost, ClientReadsAFixtureMachineOncePerConnectionAndReleasesEverything
     WriteTree(root.path(), "/sys/class/dmi/id/bios_version", "1.2.3\n");
     WriteTree(root.path(), "/usr/lib/os-release", "NAME=Example\nPRETTY_NAME=\"Example \\\"Linux\\\"\"\n");
     compat_wbem_set_root(root.path().c_str());
-    long nBstrsBefore = compat_live_bstrs();
+    fake_wbem::AllocationSpy::Install();
+    long nBlocksBefore = fake_wbem::AllocationSpy::Live();
     struct utsname host;
     ASSERT_EQ(0, uname(&host));
     {
@@ -126,6 +127,6 @@ TEST(LinuxHost, ClientReadsAFixtureMachineOncePerConnectionAndReleasesEverything
         EXPECT_EQ("2.0", BiosVersionOnANewConnection());
     }
     EXPECT_EQ(0, compat_wbem_live_objects());
-    EXPECT_EQ(nBstrsBefore, compat_live_bstrs());
+    EXPECT_EQ(nBlocksBefore, fake_wbem::AllocationSpy::Live()) << "every BSTR made was freed";
     compat_wbem_set_root("/");
 }

@@ -82,7 +82,8 @@ DWORD RunTavlenAsNobody(const std::string& path)
 
 // Every step of the write can fail: each leaves the old report byte for byte, with its mode, and no
 // temporary file. The first open looks at the old report, the second names its folder, the third makes the
-// temporary file.
+// temporary file. The first fchown gives the temporary file the old report's owner, the second does so again
+// as its access rules are copied.
 TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
 {
     const struct
@@ -92,7 +93,7 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
         int nErrno;
     } steps[] = {
         { "open", 3, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
-        { "fchown", 1, EIO },  { "fchmod", 1, EIO }, { "rename", 1, EXDEV },
+        { "fchown", 1, EIO },  { "fchown", 2, EIO }, { "fchmod", 1, EIO }, { "rename", 1, EXDEV },
     };
     TempDir dir;
     std::string path = dir.File("report.txt");

@@ -12,6 +12,8 @@ packages=(
 )
 # The Debian package: dpkg-shlibdeps computes its Depends, lintian judges it, groff checks the manual page.
 packages+=(dpkg-dev lintian groff-base)
+# tools/check-coverage.py reads what gcov, which comes with g++, counted.
+packages+=(python3)
 if [ "$profile" = all ] || [ "$profile" = shots ]; then
     # wine64 and the 64-bit compilers serve hosts that cannot run 32-bit code, and the 64-bit Tavlen.exe.
     # Wine takes the ANSI code page from the locale: the tests of code page 932 and the dialogs' Japanese texts

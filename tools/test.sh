@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs the whole suite three times: natively, natively under the sanitizers, and for Windows
-# under Wine with a virtual display; then checks that both Windows images build to the same bytes twice.
+# Builds and runs the whole suite four times: natively, natively under the sanitizers, natively counting which
+# functions it enters (each function of the product and of compat/ must be, or be excused in
+# tools/coverage-allow.txt), and for Windows under Wine with a virtual display; then checks that both Windows
+# images build to the same bytes twice.
 # Every build runs even when an earlier one fails.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,6 +35,11 @@ run() {
 display=(xvfb-run -a -s "-screen 0 1024x768x24")
 run native native
 run native-asan native-asan
+# The coverage build's counts start from nothing, so only this run of its suite can have entered a function.
+[ -d "$top/build/coverage" ] && find "$top/build/coverage" -name '*.gcda' -delete
+run coverage coverage
+echo "=== every function of the product and of compat/ is entered by the native suite"
+python3 "$top/tools/check-coverage.py" "$top/build/coverage" || status=1
 # Both images are built and checked everywhere; the suite runs against the 32-bit one wherever it can run.
 if bash "$top/tools/runs-32bit.sh"; then
     run windows windows "${display[@]}"

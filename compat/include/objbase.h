@@ -64,4 +64,3 @@ HRESULT WINAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwCl
 HRESULT WINAPI CoRevokeClassObject(DWORD dwRegister);
 HRESULT WINAPI CoCreateGuid(GUID* pguid);
 HRESULT WINAPI CoRegisterMallocSpy(IMallocSpy* pMallocSpy);
-HRESULT WINAPI CoRevokeMallocSpy();

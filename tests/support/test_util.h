@@ -127,6 +127,10 @@ bool IsWine();
 // Empty when that icon was not drawn there since the window was last painted.
 RECT FindDrawnIcon(HWND hWnd, HICON hIcon);
 
+// The help file of the last help request since, with the window and command it was made for; empty when there
+// was none. They are caught, where Windows would start its help program, from the first call on.
+std::string TakeHelpRequest(HWND* phWnd, UINT* puCommand);
+
 std::string Utf16ToUtf8(const WString& text);
 WString Utf8ToUtf16(const std::string& text);
 // Through the ANSI code page, which maps a character it lacks to a look-alike or its default character.

@@ -185,6 +185,18 @@ void CShowDialogsDlg::CloseAll()
 }
 
 // The one argument is the file that announces each window.
+class CShowDialogsCommandLineInfo : public CCommandLineInfo
+{
+public:
+    virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL)
+    {
+        if (!bFlag && m_strFileName.IsEmpty())
+            m_strFileName = pszParam;
+    }
+
+    CString m_strFileName;
+};
+
 class CShowDialogsApp : public CWinApp
 {
 public:
@@ -200,7 +212,6 @@ BEGIN_MESSAGE_MAP(CShowDialogsApp, CWinApp)
 END_MESSAGE_MAP()
 
 CShowDialogsApp::CShowDialogsApp()
-    : CWinApp(NULL)
 {
 }
 
@@ -212,7 +223,7 @@ CShowDialogsApp theApp;
 
 BOOL CShowDialogsApp::InitInstance()
 {
-    CCommandLineInfo cmdInfo;
+    CShowDialogsCommandLineInfo cmdInfo;
     if (!ParseCommandLine(cmdInfo) || cmdInfo.m_strFileName.IsEmpty())
         return FALSE;
 

@@ -61,12 +61,3 @@ HRESULT WINAPI CoRegisterMallocSpy(IMallocSpy* pMallocSpy)
     g_pSpy = pSpy;
     return S_OK;
 }
-
-HRESULT WINAPI CoRevokeMallocSpy()
-{
-    if (g_pSpy == NULL)
-        return CO_E_OBJNOTREG;
-    g_pSpy->Release();
-    g_pSpy = NULL;
-    return S_OK;
-}

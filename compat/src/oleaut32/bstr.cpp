@@ -1,18 +1,14 @@
-// BSTRs: a 32-bit byte count, then the UTF-16 text and a terminator, counted so tests can see leaks.
+// BSTRs: a 32-bit byte count, then the UTF-16 text and a terminator, in task-allocator blocks that its spy sees.
 #include <windows.h>
 #include <oleauto.h>
 
 #include <string.h>
 
-#include <atomic>
 #include <string>
 
-#include "compat/oleaut_probe.h"
 #include "internal.h"
 
 namespace {
-
-std::atomic<long> g_nLiveBstrs(0);
 
 DWORD* PrefixOf(BSTR bstr)
 {
@@ -20,11 +16,6 @@ DWORD* PrefixOf(BSTR bstr)
 }
 
 } // namespace
-
-long compat_live_bstrs()
-{
-    return g_nLiveBstrs;
-}
 
 BSTR WINAPI SysAllocStringLen(const OLECHAR* psz, UINT ui)
 {
@@ -42,7 +33,6 @@ BSTR WINAPI SysAllocStringLen(const OLECHAR* psz, UINT ui)
     else
         memset(bstr, 0, cbText);
     bstr[ui] = 0;
-    ++g_nLiveBstrs;
     return bstr;
 }
 
@@ -57,7 +47,6 @@ void WINAPI SysFreeString(BSTR bstr)
 {
     if (bstr == NULL)
         return;
-    --g_nLiveBstrs;
     compat__task_free(PrefixOf(bstr));
 }
 

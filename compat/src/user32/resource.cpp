@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "compat/user_probe.h"
+
 #include <map>
 #include <memory>
 #include <string>
@@ -85,8 +87,34 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
     return reinterpret_cast<HICON>(pIcon.get());
 }
 
-BOOL WINAPI WinHelpA(HWND, LPCSTR, UINT, ULONG_PTR)
+namespace {
+
+// The last help request, kept for the tests as Windows would hand it to its help program.
+struct HelpRequest
 {
+    bool bMade;
+    HWND hWnd;
+    std::string file;
+    UINT uCommand;
+};
+HelpRequest g_help;
+
+} // namespace
+
+// There is no help program to start: the request is kept for the tests, and the call fails.
+BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR)
+{
+    g_help = HelpRequest{ true, hWndMain, lpszHelp != NULL ? lpszHelp : "", uCommand };
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
+}
+
+LPCSTR compat_user_take_help_request(HWND* phWnd, UINT* puCommand)
+{
+    if (!g_help.bMade)
+        return NULL;
+    g_help.bMade = false;
+    *phWnd = g_help.hWnd;
+    *puCommand = g_help.uCommand;
+    return g_help.file.c_str();
 }

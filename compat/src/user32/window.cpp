@@ -371,18 +371,6 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND, UINT, UINT)
-{
-    if (!compat_user::NextMessage(*lpMsg))
-        return -1;
-    return lpMsg->message != WM_QUIT;
-}
-
-BOOL WINAPI TranslateMessage(const MSG*)
-{
-    return FALSE;
-}
-
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg)
 {
     if (lpMsg->message == WM_TIMER && lpMsg->lParam != 0)

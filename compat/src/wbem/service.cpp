@@ -132,12 +132,6 @@ public:
     Enumerator(IUnknown* pOwner, const ClassDef& def, const std::vector<Row>& rows)
         : m_owner(pOwner), m_def(def), m_rows(rows) {}
 
-    STDMETHODIMP Reset() override
-    {
-        m_nNext = 0;
-        return WBEM_S_NO_ERROR;
-    }
-
     STDMETHODIMP Next(LONG, ULONG uCount, IWbemClassObject** apObjects, ULONG* puReturned) override
     {
         if (apObjects == NULL || puReturned == NULL)
@@ -158,13 +152,6 @@ public:
             return hr;
         }
         return *puReturned == uCount ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
-    }
-
-    STDMETHODIMP Skip(LONG, ULONG nCount) override
-    {
-        size_t nLeft = m_rows.size() - m_nNext;
-        m_nNext += nCount < nLeft ? nCount : nLeft;
-        return nCount <= nLeft ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
     }
 
 private:

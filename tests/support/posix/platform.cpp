@@ -206,6 +206,12 @@ void Unlock(void*)
     compat_sys_clear();
 }
 
+std::string TakeHelpRequest(HWND* phWnd, UINT* puCommand)
+{
+    LPCSTR pszFile = compat_user_take_help_request(phWnd, puCommand);
+    return pszFile != NULL ? pszFile : "";
+}
+
 } // namespace tavlen_test
 
 namespace tavlen_test {

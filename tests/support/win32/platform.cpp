@@ -246,4 +246,45 @@ RECT FindDrawnIcon(HWND hWnd, HICON)
     return found;
 }
 
+namespace {
+
+HWND g_hHelpFor;
+UINT g_uHelpCommand;
+std::string g_helpFile;
+
+// Stands for the help program, whose window the system's help call looks for by its class before starting it.
+LRESULT CALLBACK HelpProgramProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_COPYDATA)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    // The request: its size and command, two numbers, then where in it the help file's name is.
+    const BYTE* pRequest = static_cast<const BYTE*>(reinterpret_cast<const COPYDATASTRUCT*>(lParam)->lpData);
+    g_hHelpFor = reinterpret_cast<HWND>(wParam);
+    g_uHelpCommand = *reinterpret_cast<const WORD*>(pRequest + 2);
+    g_helpFile = reinterpret_cast<const char*>(pRequest + *reinterpret_cast<const WORD*>(pRequest + 12));
+    return TRUE;
+}
+
+HWND MakeHelpProgram()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &HelpProgramProc;
+    wc.hInstance = ::GetModuleHandleA(NULL);
+    wc.lpszClassName = "MS_WINHELP";
+    ::RegisterClassA(&wc);
+    return ::CreateWindowA("MS_WINHELP", "", 0, 0, 0, 0, 0, NULL, NULL, wc.hInstance, NULL);
+}
+
+} // namespace
+
+std::string TakeHelpRequest(HWND* phWnd, UINT* puCommand)
+{
+    static const HWND s_hHelpProgram = MakeHelpProgram();
+    *phWnd = g_hHelpFor;
+    *puCommand = g_uHelpCommand;
+    std::string file;
+    file.swap(g_helpFile);
+    return s_hHelpProgram != NULL ? file : "no window stands for the help program";
+}
+
 } // namespace tavlen_test
