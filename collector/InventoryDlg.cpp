@@ -27,7 +27,8 @@ END_MESSAGE_MAP()
 CInventoryDlg::CInventoryDlg(CWnd* pParent)
     : CDialog(CInventoryDlg::IDD, pParent)
 {
-    m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
+                          MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
 CInventoryDlg::~CInventoryDlg()

@@ -276,6 +276,8 @@ bool AfxFailAllocation(int nSucceedFirst);
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
+// The module that holds the named resource.
+HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType);
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 // Where the file name's extension begins in a path, or the path's end where the name has none; a dot in a
 // folder's name begins no extension. The help file is the module's path with this replaced.

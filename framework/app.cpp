@@ -41,6 +41,13 @@ HINSTANCE AfxGetResourceHandle()
     return ::GetModuleHandleA(NULL);
 }
 
+// Every resource lives in the program's own module, so that module is where any one is found, and no
+// lookup is needed to say so; the loader that takes the resource finds it there.
+HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR)
+{
+    return AfxGetResourceHandle();
+}
+
 BOOL AfxOleInit()
 {
     if (afx_bOleInit)
