@@ -178,13 +178,7 @@ TEST(CommandLine, WithoutPathWritesNothing)
 
 TEST(CommandLine, AcceptedSwitchWritesReportAtPath)
 {
-    struct Case
-    {
-        std::string strSwitch;
-        const char* pszName;
-        bool bQuoted;
-        bool bRelative;
-    };
+    struct Case { std::string strSwitch; const char* pszName; bool bQuoted, bRelative; };
     // Each switch after every character that begins one on this system.
     std::vector<Case> cases;
     for (const char* pch = AFX_SWITCH_CHARS; *pch != 0; ++pch)

@@ -243,6 +243,17 @@ protected:
         return pObject->Get(name.c_str(), 0, pVar, NULL, NULL);
     }
 
+    // An enumeration that has handed out every instance ends with a count of zero and no object.
+    static void ExpectEnded(IEnumWbemClassObject* pEnum)
+    {
+        IWbemClassObject* pObject = NULL;
+        ULONG uReturned = 7;
+        EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
+        EXPECT_EQ(0u, uReturned);
+        EXPECT_EQ(nullptr, pObject);
+        pEnum->Release();
+    }
+
     IWbemServices* m_pServices = NULL;
 };
 
@@ -255,13 +266,7 @@ TEST_F(WbemContract, AnEnumerationThatHasNoMoreInstancesReturnsACountOfZero)
     EXPECT_EQ(WBEM_S_NO_ERROR, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
     ASSERT_EQ(1u, uReturned);
     pObject->Release();
-
-    pObject = NULL;
-    EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
-    EXPECT_EQ(0u, uReturned);
-    EXPECT_EQ(nullptr, pObject);
-    pEnum->Release();
-
+    ExpectEnded(pEnum);
 }
 
 // A class the service holds no instance of gives the program none: Windows refuses to enumerate it, and Wine
@@ -270,17 +275,10 @@ TEST_F(WbemContract, AClassWithoutInstancesGivesNone)
 {
     IEnumWbemClassObject* pEnum = NULL;
     HRESULT hr = Enumerate("Win32_NoSuchClass", &pEnum);
-    IWbemClassObject* pObject = NULL;
-    ULONG uReturned = 7;
     EXPECT_EQ(FAILED(hr) ? WBEM_E_INVALID_CLASS : S_OK, hr);
     ASSERT_EQ(FAILED(hr), pEnum == NULL) << "an enumerator exactly where the call succeeds";
     if (pEnum != NULL)
-    {
-        EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
-        EXPECT_EQ(0u, uReturned);
-        EXPECT_EQ(nullptr, pObject);
-        pEnum->Release();
-    }
+        ExpectEnded(pEnum);
 }
 
 TEST_F(WbemContract, GetOfAMissingPropertyFailsAndOfAKnownOneGivesTextOrNull)

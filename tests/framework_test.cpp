@@ -361,31 +361,28 @@ TEST(MessageMap, DerivedMapFallsBackToItsBases)
     EXPECT_EQ(0, dlgOk.m_nOkAt);
 }
 
+// The handler sees the close either way; only the system's own processing of it cancels an enabled dialog.
+void ExpectSysClose(CSysCloseDlg&& dlg, INT_PTR nResult, int nCancelAt, int nOkAt)
+{
+    EXPECT_EQ(nResult, RunModal(dlg));
+    EXPECT_EQ(2, dlg.m_nSysCloseAt);
+    EXPECT_EQ(nCancelAt, dlg.m_nCancelAt);
+    EXPECT_EQ(nOkAt, dlg.m_nOkAt);
+}
+
 TEST(MessageMap, SysCommandLeftToDefaultClosesTheDialog)
 {
-    CSysCloseDlg dlg(true);
-    EXPECT_EQ(IDCANCEL, RunModal(dlg));
-    EXPECT_EQ(2, dlg.m_nSysCloseAt);
-    EXPECT_EQ(3, dlg.m_nCancelAt);
-    EXPECT_EQ(0, dlg.m_nOkAt);
+    ExpectSysClose(CSysCloseDlg(true), IDCANCEL, 3, 0);
 }
 
 TEST(MessageMap, SwallowedSysCommandKeepsTheDialogOpen)
 {
-    CSysCloseDlg dlg(false);
-    EXPECT_EQ(IDOK, RunModal(dlg));
-    EXPECT_EQ(2, dlg.m_nSysCloseAt);
-    EXPECT_EQ(0, dlg.m_nCancelAt);
-    EXPECT_EQ(3, dlg.m_nOkAt);
+    ExpectSysClose(CSysCloseDlg(false), IDOK, 0, 3);
 }
 
 TEST(MessageMap, SysCommandLeftToDefaultIsIgnoredWhileTheDialogIsDisabled)
 {
-    CSysCloseDlg dlg(true, false);
-    EXPECT_EQ(IDOK, RunModal(dlg));
-    EXPECT_EQ(2, dlg.m_nSysCloseAt) << "the handler still sees the command";
-    EXPECT_EQ(0, dlg.m_nCancelAt);
-    EXPECT_EQ(3, dlg.m_nOkAt);
+    ExpectSysClose(CSysCloseDlg(true, false), IDOK, 0, 3);
 }
 
 TEST(Menu, AnOwnedMenuIsDestroyedWithItsObjectAndABorrowedOneIsNot)
@@ -431,11 +428,7 @@ TEST(Menu, AnOwnedMenuIsDestroyedWithItsObjectAndABorrowedOneIsNot)
 
 TEST(Framework, TheHelpFileReplacesOnlyTheFileNamesExtension)
 {
-    const struct
-    {
-        const char* pszPath;
-        const char* pszExtension;
-    } cases[] = {
+    const struct { const char* pszPath; const char* pszExtension; } cases[] = {
         { "C:\\Program Files\\Tavlen\\Tavlen.exe", ".exe" },
         { "C:\\Tools.v2\\tavlen", "" },
         { "/opt/tavlen.d/tavlen", "" },

@@ -7,11 +7,9 @@
 #include "compat/wbem_probe.h"
 #include "test_util.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -49,13 +47,9 @@ void WriteReport(const std::string& path)
 std::vector<std::string> TempFiles(const std::string& dir)
 {
     std::vector<std::string> found;
-    if (DIR* pDir = opendir(dir.c_str()))
-    {
-        while (struct dirent* pEntry = readdir(pDir))
-            if (strncmp(pEntry->d_name, "~tavlen-", 8) == 0)
-                found.push_back(pEntry->d_name);
-        closedir(pDir);
-    }
+    for (const std::string& name : tavlen_test::ListFolder(dir))
+        if (name.compare(0, 8, "~tavlen-") == 0)
+            found.push_back(name);
     return found;
 }
 
@@ -86,12 +80,7 @@ DWORD RunTavlenAsNobody(const std::string& path)
 // as its access rules are copied.
 TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
 {
-    const struct
-    {
-        const char* pszCall;
-        int nCall;
-        int nErrno;
-    } steps[] = {
+    const struct { const char* pszCall; int nCall, nErrno; } steps[] = {
         { "open", 3, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
         { "fchown", 1, EIO },  { "fchown", 2, EIO }, { "fchmod", 1, EIO }, { "rename", 1, EXDEV },
     };
@@ -168,11 +157,8 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
                                   host.path());
     compat_wbem_set_root(host.path().c_str());
     const std::string kLongOld = std::string(400, '#') + "\n";
-    const struct
-    {
-        bool bOld, bAppendOnly;
-        const char* pszPath;
-    } scenes[] = { { true, false, "/report.txt" }, { false, false, "report.txt" }, { true, true, "/report.txt" } };
+    const struct { bool bOld, bAppendOnly; const char* pszPath; } scenes[] = {
+        { true, false, "/report.txt" }, { false, false, "report.txt" }, { true, true, "/report.txt" } };
     std::vector<std::string> usual;
     std::set<std::string> unreached;
     for (int i = 0; compat_sys_name(i) != NULL; i++)
@@ -234,13 +220,9 @@ TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
         SCOPED_TRACE(pszCall);
         tavlen_test::WriteFileBytes(path, kOld);
         if (std::string(pszCall) == "open")
-        {
             compat_sys_inject("open", 3, EEXIST, NULL, NULL);
-        }
         else
-        {
             compat_sys_inject("rename", 1, 0, RemoveFile, &path);
-        }
         WriteReport(path);
         compat_sys_clear();
         EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(path)));
@@ -253,16 +235,8 @@ TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
 // append-only folder refuses every move for real, and a file-size limit fails the write.
 TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
 {
-    const struct
-    {
-        const char* pszCall;
-        int nCall;
-        int nErrno;
-        bool bOld;
-        bool bAppendOnly;
-        rlim_t nSizeLimit;
-        bool bWritten;
-    } cases[] = {
+    struct Case { const char* pszCall; int nCall, nErrno; bool bOld, bAppendOnly; rlim_t nSizeLimit; bool bWritten; };
+    const Case cases[] = {
         { "open", 3, EACCES, true, false, 0, true },   { "rename", 1, EPERM, true, false, 0, true },
         { "open", 3, EACCES, false, false, 0, true },  { "fsync", 2, EIO, true, true, 0, false },
         { "read", 1, EIO, true, true, 0, false },       { "open", 3, EACCES, false, false, 16, false },
@@ -348,11 +322,8 @@ TEST(ReportRace, ALinkInPlaceOfTheTemporaryFileTouchesNothing)
 // mode the umask leaves. Giving a file away needs root.
 TEST(ReportModes, TheNewReportHasTheOldOnesOwnerAndMode)
 {
-    const struct
-    {
-        mode_t nMode;
-        uid_t nOwner;
-    } cases[] = { { 0600, 0 }, { 06755, 0 }, { 0640, kNobody }, { 0444, kNobody } };
+    const struct { mode_t nMode; uid_t nOwner; } cases[] = {
+        { 0600, 0 }, { 06755, 0 }, { 0640, kNobody }, { 0444, kNobody } };
     TempDir dir;
     std::string path = dir.File("report.txt");
     for (const auto& c : cases)
@@ -395,14 +366,8 @@ TEST(ReportRights, AReportThisUserCouldNotReplaceIsKeptWhole)
         GTEST_SKIP() << "needs root to run the program as another user";
     TempDir dir;
     ASSERT_EQ(0, chmod(dir.path().c_str(), 0755));
-    const struct
-    {
-        uid_t nFolderOwner;
-        mode_t nFolderMode;
-        uid_t nFileOwner;
-        mode_t nFileMode;
-        bool bWritten;
-    } cases[] = {
+    struct Case { uid_t nFolderOwner; mode_t nFolderMode; uid_t nFileOwner; mode_t nFileMode; bool bWritten; };
+    const Case cases[] = {
         { kNobody, 0755, kNobody, 0444, false },
         { 0, 0777, 0, 0644, false },
         { 0, 0755, 0, 0666, true },
@@ -441,11 +406,8 @@ TEST(ReportPaths, LinksAndDotsResolveAsTheSystemResolvesThem)
     tavlen_test::WriteFileBytes("file", kOld);
     tavlen_test::WriteFileBytes("real/report.txt", kOld);
 
-    const struct
-    {
-        const char* pszPath;
-        const char* pszWritten;  // the file that holds the report afterwards, or NULL for none
-    } cases[] = {
+    // Each path, and the file that holds the report afterwards, or NULL for none.
+    const struct { const char* pszPath; const char* pszWritten; } cases[] = {
         { "file/.", NULL }, { "file/../file", NULL }, { "nodir/../file", NULL },
         { "x/lnk/../r", "a/r" }, { "link", "real/report.txt" }, { "dangling", "real/new.txt" },
     };

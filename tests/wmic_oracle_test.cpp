@@ -3,6 +3,7 @@
 
 #include "test_util.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,7 @@ namespace {
 
 bool IsAscii(const std::string& text)
 {
-    for (char ch : text)
-        if ((unsigned char)ch >= 0x80)
-            return false;
-    return true;
+    return std::all_of(text.begin(), text.end(), [](char ch) { return (unsigned char)ch < 0x80; });
 }
 
 // wmic prints UTF-16LE with a byte-order mark: a header line with the property's name, then the first
@@ -48,23 +46,18 @@ TEST(WmicOracle, ReportAgreesWithWmic)
     std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::ReadFileBytes(target));
     ASSERT_EQ(6u, lines.size()) << "no complete report at " << target;
 
-    struct Plain
-    {
-        const char* pszKey;
-        const char* pszClass;
-        const char* pszProperty;
-    };
-    const Plain plain[] = {
-        { "model", "Win32_ComputerSystem", "Model" },
-        { "number", "Win32_ComputerSystemProduct", "Version" },
-        { "serial", "Win32_BIOS", "SerialNumber" },
-        { "bios", "Win32_BIOS", "SMBIOSBIOSVersion" },
+    // The values of the report's first four keys, in their order.
+    const char* const plain[][2] = {
+        { "Win32_ComputerSystem", "Model" },
+        { "Win32_ComputerSystemProduct", "Version" },
+        { "Win32_BIOS", "SerialNumber" },
+        { "Win32_BIOS", "SMBIOSBIOSVersion" },
     };
     std::vector<std::string> expected;
-    for (const Plain& p : plain)
+    for (const auto& p : plain)
     {
         std::string value;
-        ASSERT_NO_FATAL_FAILURE(QueryWmic(p.pszClass, p.pszProperty, &value)) << p.pszClass << "." << p.pszProperty;
+        ASSERT_NO_FATAL_FAILURE(QueryWmic(p[0], p[1], &value)) << p[0] << "." << p[1];
         expected.push_back(value);
     }
 
