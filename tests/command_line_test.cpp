@@ -56,9 +56,7 @@ std::string PlainPath(const TempDir& dir, const std::string& name)
 std::string Switched(const char* pszArgs)
 {
     std::string args = pszArgs;
-    for (char& ch : args)
-        if (ch == '/')
-            ch = AFX_SWITCH_CHARS[0];
+    std::replace(args.begin(), args.end(), '/', AFX_SWITCH_CHARS[0]);
     return args;
 }
 

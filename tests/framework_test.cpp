@@ -10,10 +10,6 @@
 
 namespace {
 
-using tavlen_test::Utf16ToUtf8;
-using tavlen_test::Utf8ToUtf16;
-using tavlen_test::WString;
-
 // Far from any identifier the program's resources use.
 const UINT kMissingStringId = 0x7A5A;
 
@@ -290,13 +286,13 @@ TEST(CString, FormatNeverCutsTextOff)
 TEST(CString, ConvertsFromAndToUtf16)
 {
     const std::string text = "Win32_BIOS SerialNumber 0123 ~!";
-    CString str(Utf8ToUtf16(text).c_str());
+    CString str(tavlen_test::Utf8ToUtf16(text).c_str());
     EXPECT_STREQ(text.c_str(), str);
 
     BSTR bstr = str.AllocSysString();
     ASSERT_NE(nullptr, bstr);
     ASSERT_EQ(text.size(), ::SysStringLen(bstr));
-    EXPECT_EQ(text, Utf16ToUtf8(WString(bstr, ::SysStringLen(bstr))));
+    EXPECT_EQ(text, tavlen_test::Utf16ToUtf8(tavlen_test::WString(bstr, ::SysStringLen(bstr))));
     EXPECT_EQ(0, bstr[text.size()]);
     EXPECT_STREQ(text.c_str(), CString(bstr));
     ::SysFreeString(bstr);

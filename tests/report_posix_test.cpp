@@ -21,6 +21,9 @@
 
 using tavlen_test::TempDir;
 
+// Linked in by the coverage build only: a child that ends with _exit writes its counts only when asked.
+extern "C" void __gcov_dump() __attribute__((weak));
+
 namespace {
 
 const std::string kOld = "old report\n";
@@ -72,8 +75,6 @@ DWORD RunTavlenAsNobody(const std::string& path)
                                    Quoted(tavlen_test::TavlenExe()) + " -f " + Quoted(path), "");
 }
 
-} // namespace
-
 // Every step of the write can fail: each leaves the old report byte for byte, with its mode, and no
 // temporary file. The first open looks at the old report, the second names its folder, the third makes the
 // temporary file. The first fchown gives the temporary file the old report's owner, the second does so again
@@ -99,11 +100,6 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
         EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
     }
 }
-
-// Linked in by the coverage build only: a child that ends with _exit writes its counts only when asked.
-extern "C" void __gcov_dump() __attribute__((weak));
-
-namespace {
 
 void SayReached(void* pv)
 {
@@ -140,8 +136,6 @@ bool RunFailing(const char* pszCall, const std::string& dir, const std::string& 
     close(fds[0]);
     return bReached;
 }
-
-} // namespace
 
 // Each system call the stand-in makes, failing once under the program, ends the run as usual: the old report
 // stays whole, or a whole report is written whose values are the host's or, where one could not be read,
@@ -200,14 +194,10 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
     EXPECT_EQ(expected, unreached);
 }
 
-namespace {
-
 void RemoveFile(void* pv)
 {
     unlink(static_cast<std::string*>(pv)->c_str());
 }
-
-} // namespace
 
 // A name already taken is passed over for another, and an old report that went away while it was being
 // replaced leaves its place to the new one.
@@ -269,8 +259,6 @@ TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
     }
 }
 
-namespace {
-
 struct Swap
 {
     std::string dir, victim;
@@ -289,8 +277,6 @@ void SwapTempForLink(void* pv)
             symlink(swap.victim.c_str(), temp.c_str());
     }
 }
-
-} // namespace
 
 // Nothing acts on the temporary file by its name once it is made: a link put in its place leads nowhere.
 // The file is never wider than the old report's mode while it is written.
@@ -445,14 +431,10 @@ TEST(ReportPaths, ARelativePathFromADeletedWorkingFolderWritesNothing)
     EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(victim));
 }
 
-namespace {
-
 void CloseReader(void* pv)
 {
     close(*static_cast<int*>(pv));
 }
-
-} // namespace
 
 // A pipe is written in place when someone reads it, and refused at once when no one does. A reader that
 // leaves mid-write, or a file-size limit, makes the write fail; the program lives on and keeps the old report.
@@ -505,3 +487,5 @@ TEST(ReportInPlace, AMountedFileIsWrittenInPlace)
     EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(source))) << "cut after the report";
     EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(target));
 }
+
+} // namespace

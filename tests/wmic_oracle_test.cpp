@@ -28,7 +28,7 @@ void QueryWmic(const std::string& strClass, const std::string& strProperty, std:
     tavlen_test::WString wide;
     for (size_t i = 2; i < out.size(); i += 2)
         wide.push_back((WCHAR)((unsigned char)out[i] | ((unsigned char)out[i + 1] << 8)));
-    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::Utf16ToUtf8(wide));
+    std::vector<std::string> lines = tavlen_test::SplitLines(tavlen_test::Utf16ToUtf8(wide), "\r\n");
     ASSERT_GE(lines.size(), 2u) << "no instance of " << strClass;
     ASSERT_EQ(strProperty, tavlen_test::Trim(lines[0]));
     *pValue = tavlen_test::Trim(lines[1]);
@@ -43,7 +43,7 @@ TEST(WmicOracle, ReportAgreesWithWmic)
     ASSERT_EQ(std::string::npos, target.find(' ')) << target;
     ASSERT_EQ(0u, tavlen_test::RunProcess("\"" + tavlen_test::TavlenExe() + "\" /f " + target, work.path()));
 
-    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::ReadFileBytes(target));
+    std::vector<std::string> lines = tavlen_test::SplitReportLines(tavlen_test::ReadFileBytes(target));
     ASSERT_EQ(6u, lines.size()) << "no complete report at " << target;
 
     // The values of the report's first four keys, in their order.
