@@ -3,11 +3,7 @@
 # ASLR and DEP kept with the relocations that ASLR needs, no link time stamped, no bigger than it may be, and
 # of the size the README gives it.
 # Usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES README.md
-objdump=$1
-exe=$2
-bits=$3
-max_bytes=$4
-readme=$5
+objdump=$1 exe=$2 bits=$3 max_bytes=$4 readme=$5
 headers=$("$objdump" -p "$exe") || exit 1
 fail=0
 case $bits in

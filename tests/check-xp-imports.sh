@@ -2,9 +2,7 @@
 # Checks that every DLL a Windows program names, and every function it imports, is exported by Windows XP SP3,
 # so the program loads there: one missing import and the loader refuses to start it.
 # Usage: check-xp-imports.sh OBJDUMP PROGRAM.exe EXPORT-LISTS-FOLDER
-objdump=$1
-exe=$2
-lists=$3
+objdump=$1 exe=$2 lists=$3
 headers=$("$objdump" -p "$exe") || exit 1
 missing=$(echo "$headers" | awk -v lists="$lists" '
     /^[[:space:]]*DLL Name: / {

@@ -109,16 +109,10 @@ BOOL CALLBACK FindAboutBox(HWND hWnd, LPARAM lParam)
     return FALSE;
 }
 
-HWND FindOpenAboutBox()
+void CALLBACK CloseAboutBox(HWND hWnd, UINT, UINT_PTR, DWORD)
 {
     HWND hAbout = NULL;
     ::EnumThreadWindows(::GetCurrentThreadId(), &FindAboutBox, reinterpret_cast<LPARAM>(&hAbout));
-    return hAbout;
-}
-
-void CALLBACK CloseAboutBox(HWND hWnd, UINT, UINT_PTR, DWORD)
-{
-    HWND hAbout = FindOpenAboutBox();
     if (hAbout == NULL)
         return;
     ::KillTimer(hWnd, kAboutWatchTimer);
@@ -214,11 +208,6 @@ void PaintAs(CChromeDlg& dlg, bool bMinimised, int cx, int cy)
     ::UpdateWindow(dlg.m_hWnd);
 }
 
-HICON LoadSolidIcon()
-{
-    return ::LoadIconA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(kSolidIconId));
-}
-
 std::string Describe(const RECT& rc)
 {
     return std::to_string(rc.left) + "," + std::to_string(rc.top) + "-" + std::to_string(rc.right) + "," +
@@ -241,7 +230,7 @@ TEST(Chrome, MinimisedPaintingCentresTheIcon)
     {
         CChromeDlg dlg;
         dlg.Run([&](CChromeDlg& self) {
-            self.m_hIcon = LoadSolidIcon();
+            self.m_hIcon = ::LoadIconA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(kSolidIconId));
             ASSERT_NE(nullptr, self.m_hIcon);
             PaintAs(self, true, c.cx, c.cy);
             RECT drawn = tavlen_test::FindDrawnIcon(self.m_hWnd, self.m_hIcon);
@@ -258,7 +247,7 @@ TEST(Chrome, PaintingWhileNotMinimisedIsLeftToTheDialog)
 {
     CChromeDlg dlg;
     dlg.Run([](CChromeDlg& self) {
-        self.m_hIcon = LoadSolidIcon();
+        self.m_hIcon = ::LoadIconA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(kSolidIconId));
         PaintAs(self, false, 101, 77);
         EXPECT_EQ(Describe(RECT{ 0, 0, 0, 0 }), Describe(tavlen_test::FindDrawnIcon(self.m_hWnd, self.m_hIcon)));
         EXPECT_EQ(0, self.m_nIconErases);

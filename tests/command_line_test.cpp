@@ -56,9 +56,7 @@ std::string PlainPath(const TempDir& dir, const std::string& name)
 std::string Switched(const char* pszArgs)
 {
     std::string args = pszArgs;
-    for (char& ch : args)
-        if (ch == '/')
-            ch = AFX_SWITCH_CHARS[0];
+    std::replace(args.begin(), args.end(), '/', AFX_SWITCH_CHARS[0]);
     return args;
 }
 
@@ -178,13 +176,7 @@ TEST(CommandLine, WithoutPathWritesNothing)
 
 TEST(CommandLine, AcceptedSwitchWritesReportAtPath)
 {
-    struct Case
-    {
-        std::string strSwitch;
-        const char* pszName;
-        bool bQuoted;
-        bool bRelative;
-    };
+    struct Case { std::string strSwitch; const char* pszName; bool bQuoted, bRelative; };
     // Each switch after every character that begins one on this system.
     std::vector<Case> cases;
     for (const char* pch = AFX_SWITCH_CHARS; *pch != 0; ++pch)

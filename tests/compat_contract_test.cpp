@@ -243,6 +243,17 @@ protected:
         return pObject->Get(name.c_str(), 0, pVar, NULL, NULL);
     }
 
+    // An enumeration that has handed out every instance ends with a count of zero and no object.
+    static void ExpectEnded(IEnumWbemClassObject* pEnum)
+    {
+        IWbemClassObject* pObject = NULL;
+        ULONG uReturned = 7;
+        EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
+        EXPECT_EQ(0u, uReturned);
+        EXPECT_EQ(nullptr, pObject);
+        pEnum->Release();
+    }
+
     IWbemServices* m_pServices = NULL;
 };
 
@@ -255,13 +266,7 @@ TEST_F(WbemContract, AnEnumerationThatHasNoMoreInstancesReturnsACountOfZero)
     EXPECT_EQ(WBEM_S_NO_ERROR, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
     ASSERT_EQ(1u, uReturned);
     pObject->Release();
-
-    pObject = NULL;
-    EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
-    EXPECT_EQ(0u, uReturned);
-    EXPECT_EQ(nullptr, pObject);
-    pEnum->Release();
-
+    ExpectEnded(pEnum);
 }
 
 // A class the service holds no instance of gives the program none: Windows refuses to enumerate it, and Wine
@@ -270,17 +275,10 @@ TEST_F(WbemContract, AClassWithoutInstancesGivesNone)
 {
     IEnumWbemClassObject* pEnum = NULL;
     HRESULT hr = Enumerate("Win32_NoSuchClass", &pEnum);
-    IWbemClassObject* pObject = NULL;
-    ULONG uReturned = 7;
     EXPECT_EQ(FAILED(hr) ? WBEM_E_INVALID_CLASS : S_OK, hr);
     ASSERT_EQ(FAILED(hr), pEnum == NULL) << "an enumerator exactly where the call succeeds";
     if (pEnum != NULL)
-    {
-        EXPECT_EQ(WBEM_S_FALSE, pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned));
-        EXPECT_EQ(0u, uReturned);
-        EXPECT_EQ(nullptr, pObject);
-        pEnum->Release();
-    }
+        ExpectEnded(pEnum);
 }
 
 TEST_F(WbemContract, GetOfAMissingPropertyFailsAndOfAKnownOneGivesTextOrNull)
@@ -309,10 +307,11 @@ TEST_F(WbemContract, GetOfAMissingPropertyFailsAndOfAKnownOneGivesTextOrNull)
 // A dialog procedure that writes down, in order, what reached it.
 struct DialogLog
 {
+    explicit DialogLog(UINT nPost) : nPostAtInit(nPost) {}
+    UINT nPostAtInit;
     std::vector<UINT> messages;
     bool bVisibleAtInit = true, bVisibleAtEnd = true;
     HWND hWnd = NULL;
-    UINT nPostAtInit = 0;
 };
 
 INT_PTR CALLBACK LoggingDialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -338,16 +337,15 @@ INT_PTR CALLBACK LoggingDialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARA
     return message == WM_INITDIALOG || message == WM_USER || message == WM_COMMAND;
 }
 
-INT_PTR RunLoggedDialog(DialogLog& log)
+INT_PTR RunLoggedDialog(DialogLog& log, UINT nTemplate = IDD_INVENTORY_DIALOG)
 {
-    return ::DialogBoxParamA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_INVENTORY_DIALOG), NULL,
-                             &LoggingDialogProc, reinterpret_cast<LPARAM>(&log));
+    return ::DialogBoxParamA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(nTemplate), NULL, &LoggingDialogProc,
+                             reinterpret_cast<LPARAM>(&log));
 }
 
 TEST(ModalDialog, InitDialogArrivesBeforeTheLoopTakesAPostedMessage)
 {
-    DialogLog log;
-    log.nPostAtInit = WM_USER;
+    DialogLog log{ WM_USER };
     EXPECT_EQ(7, RunLoggedDialog(log));
     EXPECT_EQ(std::vector<UINT>({ WM_INITDIALOG, WM_USER }), log.messages);
     EXPECT_FALSE(log.bVisibleAtInit);
@@ -355,8 +353,7 @@ TEST(ModalDialog, InitDialogArrivesBeforeTheLoopTakesAPostedMessage)
 
 TEST(ModalDialog, APostedCloseEndsTheDialogAsCancelled)
 {
-    DialogLog log;
-    log.nPostAtInit = WM_CLOSE;
+    DialogLog log{ WM_CLOSE };
     EXPECT_EQ(IDCANCEL, RunLoggedDialog(log));
     EXPECT_EQ(std::vector<UINT>({ WM_INITDIALOG, IDCANCEL }), log.messages);
     // The program relies on a close queued during initialisation ending the dialog before it is shown.
@@ -366,9 +363,8 @@ TEST(ModalDialog, APostedCloseEndsTheDialogAsCancelled)
 
 TEST(ModalDialog, AMissingTemplateFailsWithoutCallingTheProcedure)
 {
-    DialogLog log;
-    EXPECT_EQ(-1, ::DialogBoxParamA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(0x7A5A), NULL, &LoggingDialogProc,
-                                    reinterpret_cast<LPARAM>(&log)));
+    DialogLog log{ WM_USER };
+    EXPECT_EQ(-1, RunLoggedDialog(log, 0x7A5A));
     EXPECT_TRUE(log.messages.empty());
 }
 

@@ -10,10 +10,6 @@
 
 namespace {
 
-using tavlen_test::Utf16ToUtf8;
-using tavlen_test::Utf8ToUtf16;
-using tavlen_test::WString;
-
 // Far from any identifier the program's resources use.
 const UINT kMissingStringId = 0x7A5A;
 
@@ -290,13 +286,13 @@ TEST(CString, FormatNeverCutsTextOff)
 TEST(CString, ConvertsFromAndToUtf16)
 {
     const std::string text = "Win32_BIOS SerialNumber 0123 ~!";
-    CString str(Utf8ToUtf16(text).c_str());
+    CString str(tavlen_test::Utf8ToUtf16(text).c_str());
     EXPECT_STREQ(text.c_str(), str);
 
     BSTR bstr = str.AllocSysString();
     ASSERT_NE(nullptr, bstr);
     ASSERT_EQ(text.size(), ::SysStringLen(bstr));
-    EXPECT_EQ(text, Utf16ToUtf8(WString(bstr, ::SysStringLen(bstr))));
+    EXPECT_EQ(text, tavlen_test::Utf16ToUtf8(tavlen_test::WString(bstr, ::SysStringLen(bstr))));
     EXPECT_EQ(0, bstr[text.size()]);
     EXPECT_STREQ(text.c_str(), CString(bstr));
     ::SysFreeString(bstr);
@@ -361,31 +357,28 @@ TEST(MessageMap, DerivedMapFallsBackToItsBases)
     EXPECT_EQ(0, dlgOk.m_nOkAt);
 }
 
+// The handler sees the close either way; only the system's own processing of it cancels an enabled dialog.
+void ExpectSysClose(CSysCloseDlg&& dlg, INT_PTR nResult, int nCancelAt, int nOkAt)
+{
+    EXPECT_EQ(nResult, RunModal(dlg));
+    EXPECT_EQ(2, dlg.m_nSysCloseAt);
+    EXPECT_EQ(nCancelAt, dlg.m_nCancelAt);
+    EXPECT_EQ(nOkAt, dlg.m_nOkAt);
+}
+
 TEST(MessageMap, SysCommandLeftToDefaultClosesTheDialog)
 {
-    CSysCloseDlg dlg(true);
-    EXPECT_EQ(IDCANCEL, RunModal(dlg));
-    EXPECT_EQ(2, dlg.m_nSysCloseAt);
-    EXPECT_EQ(3, dlg.m_nCancelAt);
-    EXPECT_EQ(0, dlg.m_nOkAt);
+    ExpectSysClose(CSysCloseDlg(true), IDCANCEL, 3, 0);
 }
 
 TEST(MessageMap, SwallowedSysCommandKeepsTheDialogOpen)
 {
-    CSysCloseDlg dlg(false);
-    EXPECT_EQ(IDOK, RunModal(dlg));
-    EXPECT_EQ(2, dlg.m_nSysCloseAt);
-    EXPECT_EQ(0, dlg.m_nCancelAt);
-    EXPECT_EQ(3, dlg.m_nOkAt);
+    ExpectSysClose(CSysCloseDlg(false), IDOK, 0, 3);
 }
 
 TEST(MessageMap, SysCommandLeftToDefaultIsIgnoredWhileTheDialogIsDisabled)
 {
-    CSysCloseDlg dlg(true, false);
-    EXPECT_EQ(IDOK, RunModal(dlg));
-    EXPECT_EQ(2, dlg.m_nSysCloseAt) << "the handler still sees the command";
-    EXPECT_EQ(0, dlg.m_nCancelAt);
-    EXPECT_EQ(3, dlg.m_nOkAt);
+    ExpectSysClose(CSysCloseDlg(true, false), IDOK, 0, 3);
 }
 
 TEST(Menu, AnOwnedMenuIsDestroyedWithItsObjectAndABorrowedOneIsNot)
@@ -431,11 +424,7 @@ TEST(Menu, AnOwnedMenuIsDestroyedWithItsObjectAndABorrowedOneIsNot)
 
 TEST(Framework, TheHelpFileReplacesOnlyTheFileNamesExtension)
 {
-    const struct
-    {
-        const char* pszPath;
-        const char* pszExtension;
-    } cases[] = {
+    const struct { const char* pszPath; const char* pszExtension; } cases[] = {
         { "C:\\Program Files\\Tavlen\\Tavlen.exe", ".exe" },
         { "C:\\Tools.v2\\tavlen", "" },
         { "/opt/tavlen.d/tavlen", "" },

@@ -7,11 +7,9 @@
 #include "compat/wbem_probe.h"
 #include "test_util.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,6 +20,9 @@
 #include <vector>
 
 using tavlen_test::TempDir;
+
+// Linked in by the coverage build only: a child that ends with _exit writes its counts only when asked.
+extern "C" void __gcov_dump() __attribute__((weak));
 
 namespace {
 
@@ -49,13 +50,9 @@ void WriteReport(const std::string& path)
 std::vector<std::string> TempFiles(const std::string& dir)
 {
     std::vector<std::string> found;
-    if (DIR* pDir = opendir(dir.c_str()))
-    {
-        while (struct dirent* pEntry = readdir(pDir))
-            if (strncmp(pEntry->d_name, "~tavlen-", 8) == 0)
-                found.push_back(pEntry->d_name);
-        closedir(pDir);
-    }
+    for (const std::string& name : tavlen_test::ListFolder(dir))
+        if (name.compare(0, 8, "~tavlen-") == 0)
+            found.push_back(name);
     return found;
 }
 
@@ -78,20 +75,13 @@ DWORD RunTavlenAsNobody(const std::string& path)
                                    Quoted(tavlen_test::TavlenExe()) + " -f " + Quoted(path), "");
 }
 
-} // namespace
-
 // Every step of the write can fail: each leaves the old report byte for byte, with its mode, and no
 // temporary file. The first open looks at the old report, the second names its folder, the third makes the
 // temporary file. The first fchown gives the temporary file the old report's owner, the second does so again
 // as its access rules are copied.
 TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
 {
-    const struct
-    {
-        const char* pszCall;
-        int nCall;
-        int nErrno;
-    } steps[] = {
+    const struct { const char* pszCall; int nCall, nErrno; } steps[] = {
         { "open", 3, ENOSPC }, { "write", 1, EIO }, { "write", 1, ENOSPC }, { "fsync", 1, EIO },
         { "fchown", 1, EIO },  { "fchown", 2, EIO }, { "fchmod", 1, EIO }, { "rename", 1, EXDEV },
     };
@@ -110,11 +100,6 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReport)
         EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
     }
 }
-
-// Linked in by the coverage build only: a child that ends with _exit writes its counts only when asked.
-extern "C" void __gcov_dump() __attribute__((weak));
-
-namespace {
 
 void SayReached(void* pv)
 {
@@ -152,8 +137,6 @@ bool RunFailing(const char* pszCall, const std::string& dir, const std::string& 
     return bReached;
 }
 
-} // namespace
-
 // Each system call the stand-in makes, failing once under the program, ends the run as usual: the old report
 // stays whole, or a whole report is written whose values are the host's or, where one could not be read,
 // empty. Over an old report, to a new one by a relative path, and in place over a longer one in a folder that
@@ -168,11 +151,8 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
                                   host.path());
     compat_wbem_set_root(host.path().c_str());
     const std::string kLongOld = std::string(400, '#') + "\n";
-    const struct
-    {
-        bool bOld, bAppendOnly;
-        const char* pszPath;
-    } scenes[] = { { true, false, "/report.txt" }, { false, false, "report.txt" }, { true, true, "/report.txt" } };
+    const struct { bool bOld, bAppendOnly; const char* pszPath; } scenes[] = {
+        { true, false, "/report.txt" }, { false, false, "report.txt" }, { true, true, "/report.txt" } };
     std::vector<std::string> usual;
     std::set<std::string> unreached;
     for (int i = 0; compat_sys_name(i) != NULL; i++)
@@ -214,14 +194,10 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
     EXPECT_EQ(expected, unreached);
 }
 
-namespace {
-
 void RemoveFile(void* pv)
 {
     unlink(static_cast<std::string*>(pv)->c_str());
 }
-
-} // namespace
 
 // A name already taken is passed over for another, and an old report that went away while it was being
 // replaced leaves its place to the new one.
@@ -234,13 +210,9 @@ TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
         SCOPED_TRACE(pszCall);
         tavlen_test::WriteFileBytes(path, kOld);
         if (std::string(pszCall) == "open")
-        {
             compat_sys_inject("open", 3, EEXIST, NULL, NULL);
-        }
         else
-        {
             compat_sys_inject("rename", 1, 0, RemoveFile, &path);
-        }
         WriteReport(path);
         compat_sys_clear();
         EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(path)));
@@ -253,16 +225,8 @@ TEST(ReportSeam, ANameClashOrAnOldReportGoneStillEndsInAWholeReport)
 // append-only folder refuses every move for real, and a file-size limit fails the write.
 TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
 {
-    const struct
-    {
-        const char* pszCall;
-        int nCall;
-        int nErrno;
-        bool bOld;
-        bool bAppendOnly;
-        rlim_t nSizeLimit;
-        bool bWritten;
-    } cases[] = {
+    struct Case { const char* pszCall; int nCall, nErrno; bool bOld, bAppendOnly; rlim_t nSizeLimit; bool bWritten; };
+    const Case cases[] = {
         { "open", 3, EACCES, true, false, 0, true },   { "rename", 1, EPERM, true, false, 0, true },
         { "open", 3, EACCES, false, false, 0, true },  { "fsync", 2, EIO, true, true, 0, false },
         { "read", 1, EIO, true, true, 0, false },       { "open", 3, EACCES, false, false, 16, false },
@@ -295,8 +259,6 @@ TEST(ReportSeam, WhereOnlyRightsRefuseTheMoveTheReportIsWrittenInPlace)
     }
 }
 
-namespace {
-
 struct Swap
 {
     std::string dir, victim;
@@ -315,8 +277,6 @@ void SwapTempForLink(void* pv)
             symlink(swap.victim.c_str(), temp.c_str());
     }
 }
-
-} // namespace
 
 // Nothing acts on the temporary file by its name once it is made: a link put in its place leads nowhere.
 // The file is never wider than the old report's mode while it is written.
@@ -348,11 +308,8 @@ TEST(ReportRace, ALinkInPlaceOfTheTemporaryFileTouchesNothing)
 // mode the umask leaves. Giving a file away needs root.
 TEST(ReportModes, TheNewReportHasTheOldOnesOwnerAndMode)
 {
-    const struct
-    {
-        mode_t nMode;
-        uid_t nOwner;
-    } cases[] = { { 0600, 0 }, { 06755, 0 }, { 0640, kNobody }, { 0444, kNobody } };
+    const struct { mode_t nMode; uid_t nOwner; } cases[] = {
+        { 0600, 0 }, { 06755, 0 }, { 0640, kNobody }, { 0444, kNobody } };
     TempDir dir;
     std::string path = dir.File("report.txt");
     for (const auto& c : cases)
@@ -395,14 +352,8 @@ TEST(ReportRights, AReportThisUserCouldNotReplaceIsKeptWhole)
         GTEST_SKIP() << "needs root to run the program as another user";
     TempDir dir;
     ASSERT_EQ(0, chmod(dir.path().c_str(), 0755));
-    const struct
-    {
-        uid_t nFolderOwner;
-        mode_t nFolderMode;
-        uid_t nFileOwner;
-        mode_t nFileMode;
-        bool bWritten;
-    } cases[] = {
+    struct Case { uid_t nFolderOwner; mode_t nFolderMode; uid_t nFileOwner; mode_t nFileMode; bool bWritten; };
+    const Case cases[] = {
         { kNobody, 0755, kNobody, 0444, false },
         { 0, 0777, 0, 0644, false },
         { 0, 0755, 0, 0666, true },
@@ -441,11 +392,8 @@ TEST(ReportPaths, LinksAndDotsResolveAsTheSystemResolvesThem)
     tavlen_test::WriteFileBytes("file", kOld);
     tavlen_test::WriteFileBytes("real/report.txt", kOld);
 
-    const struct
-    {
-        const char* pszPath;
-        const char* pszWritten;  // the file that holds the report afterwards, or NULL for none
-    } cases[] = {
+    // Each path, and the file that holds the report afterwards, or NULL for none.
+    const struct { const char* pszPath; const char* pszWritten; } cases[] = {
         { "file/.", NULL }, { "file/../file", NULL }, { "nodir/../file", NULL },
         { "x/lnk/../r", "a/r" }, { "link", "real/report.txt" }, { "dangling", "real/new.txt" },
     };
@@ -483,14 +431,10 @@ TEST(ReportPaths, ARelativePathFromADeletedWorkingFolderWritesNothing)
     EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(victim));
 }
 
-namespace {
-
 void CloseReader(void* pv)
 {
     close(*static_cast<int*>(pv));
 }
-
-} // namespace
 
 // A pipe is written in place when someone reads it, and refused at once when no one does. A reader that
 // leaves mid-write, or a file-size limit, makes the write fail; the program lives on and keeps the old report.
@@ -543,3 +487,5 @@ TEST(ReportInPlace, AMountedFileIsWrittenInPlace)
     EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(source))) << "cut after the report";
     EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(target));
 }
+
+} // namespace

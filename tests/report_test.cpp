@@ -11,7 +11,12 @@
 #include <thread>
 
 using fake_wbem::Value;
+using tavlen_test::ReadFileBytes;
 using tavlen_test::TempDir;
+typedef std::vector<std::string> Lines;
+
+// Not a report, so that a run that kept it is told from one that wrote.
+const std::string kOld = "old report\r\n";
 
 namespace {
 
@@ -33,9 +38,18 @@ protected:
         return nResult;
     }
 
-    std::vector<std::string> ReportLines(const std::string& path)
+    Lines ReportLines(const std::string& path)
     {
-        return tavlen_test::SplitReportLines(tavlen_test::ReadFileBytes(path));
+        return tavlen_test::SplitReportLines(ReadFileBytes(path));
+    }
+
+    // The five value lines of a whole run's report, after its time stamp.
+    Lines CollectValues()
+    {
+        RunCollector(m_path);
+        Lines lines = ReportLines(m_path);
+        EXPECT_TRUE(lines.size() == 6 && tavlen_test::MatchesStampLayout(lines[0])) << ReadFileBytes(m_path);
+        return lines.size() == 6 ? Lines(lines.begin() + 1, lines.end()) : lines;
     }
 
     // A report of fixed values, written as a run writes it once they are read: a process has one run.
@@ -50,9 +64,9 @@ protected:
     // The report whole at the path, and no temporary file left in the folder.
     ::testing::AssertionResult IsWholeReportAlone(const std::string& path, const TempDir& dir)
     {
-        std::vector<std::string> lines = ReportLines(path);
+        Lines lines = ReportLines(path);
         if (lines.size() != 6 || !tavlen_test::MatchesStampLayout(lines[0]))
-            return ::testing::AssertionFailure() << path << " holds: " << tavlen_test::ReadFileBytes(path);
+            return ::testing::AssertionFailure() << path << " holds: " << ReadFileBytes(path);
         for (const std::string& name : dir.List())
             if (name.compare(0, 8, "~tavlen-") == 0)
                 return ::testing::AssertionFailure() << "left behind: " << name;
@@ -60,19 +74,20 @@ protected:
     }
 
     TempDir m_dir;
+    // Where a run writes its report, unless a test names another path.
+    const std::string m_path = m_dir.File("report.txt");
 };
 
 } // namespace
 
 TEST_F(ReportTest, ReportHoldsTheLocalTimeAndTheFiveValuesInOrder)
 {
-    std::string path = m_dir.File("report.txt");
     std::string before = tavlen_test::LocalStamp();
-    EXPECT_EQ(RunCollector(path), IDCANCEL) << "the queued close ends the dialog";
+    EXPECT_EQ(RunCollector(m_path), IDCANCEL) << "the queued close ends the dialog";
     std::string after = tavlen_test::LocalStamp();
 
-    std::string bytes = tavlen_test::ReadFileBytes(path);
-    std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
+    std::string bytes = ReadFileBytes(m_path);
+    Lines lines = tavlen_test::SplitReportLines(bytes);
     ASSERT_EQ(lines.size(), 6u) << bytes;
     const std::string lineEnd = tavlen_test::kReportLineEnd;
     ASSERT_GE(bytes.size(), lineEnd.size() + 1);
@@ -84,21 +99,14 @@ TEST_F(ReportTest, ReportHoldsTheLocalTimeAndTheFiveValuesInOrder)
     EXPECT_TRUE(tavlen_test::MatchesStampLayout(lines[0])) << lines[0];
     EXPECT_LE(before, lines[0]);
     EXPECT_GE(after, lines[0]);
-    EXPECT_EQ(lines[1], "model=Model 7");
-    EXPECT_EQ(lines[2], "number=Rev B");
-    EXPECT_EQ(lines[3], "serial=SN-0042");
-    EXPECT_EQ(lines[4], "bios=BIOS 2.1");
-    EXPECT_EQ(lines[5], "os=Example OS   10.0.19045");
+    EXPECT_EQ(Lines(lines.begin() + 1, lines.end()), (Lines{ "model=Model 7", "number=Rev B", "serial=SN-0042",
+                                                             "bios=BIOS 2.1", "os=Example OS   10.0.19045" }));
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" }) << "no temporary file is left";
 }
 
 TEST(ReportTime, EveryFieldButTheYearHasTwoDigitsAtLeast)
 {
-    const struct
-    {
-        SYSTEMTIME st;
-        const char* pszLine;
-    } cases[] = {
+    const struct { SYSTEMTIME st; const char* pszLine; } cases[] = {
         { { 2003, 2, 1, 3, 9, 5, 7, 0 }, "2003/02/03 09:05:07\n" },
         { { 987, 12, 0, 31, 23, 59, 59, 999 }, "987/12/31 23:59:59\n" },
         { { 65535, 0, 0, 0, 0, 0, 0, 0 }, "65535/00/00 00:00:00\n" },
@@ -113,14 +121,8 @@ TEST_F(ReportTest, ValuesAreTrimmedAtTheirEndsOnly)
     Service().Set("Win32_ComputerSystemProduct", "Version", Value::Text("\v\fRev B\f\v"));
     Service().Set("Win32_OperatingSystem", "Caption", Value::Text("  Example OS"));
     Service().Set("Win32_OperatingSystem", "CSDVersion", Value::Text("Service Pack 2\t"));
-    std::string path = m_dir.File("report.txt");
-    RunCollector(path);
-
-    std::vector<std::string> lines = ReportLines(path);
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[1], "model=Model  7");
-    EXPECT_EQ(lines[2], "number=Rev B");
-    EXPECT_EQ(lines[5], "os=Example OS   10.0.19045   Service Pack 2");
+    EXPECT_EQ(CollectValues(), (Lines{ "model=Model  7", "number=Rev B", "serial=SN-0042", "bios=BIOS 2.1",
+                                      "os=Example OS   10.0.19045   Service Pack 2" }));
 }
 
 TEST_F(ReportTest, ValuesThatCouldNotBeReadOrAreEmptyLeaveJustTheKey)
@@ -130,13 +132,7 @@ TEST_F(ReportTest, ValuesThatCouldNotBeReadOrAreEmptyLeaveJustTheKey)
     Service().Set("Win32_BIOS", "SerialNumber", Value::Null());
     Service().hrEnumerate["Win32_BIOS"] = WBEM_E_ACCESS_DENIED;
     Service().Set("Win32_OperatingSystem", "Version", Value::Text(""));
-    std::string path = m_dir.File("report.txt");
-    RunCollector(path);
-
-    const std::vector<std::string> expected = { "model=", "number=", "serial=", "bios=", "os=" };
-    std::vector<std::string> lines = ReportLines(path);
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected);
+    EXPECT_EQ(CollectValues(), (Lines{ "model=", "number=", "serial=", "bios=", "os=" }));
 }
 
 TEST_F(ReportTest, LongValuesAreWrittenWhole)
@@ -147,13 +143,8 @@ TEST_F(ReportTest, LongValuesAreWrittenWhole)
     std::string longOs(5000, 'o');
     Service().Set("Win32_BIOS", "SerialNumber", Value::Text(longSerial));
     Service().Set("Win32_OperatingSystem", "Caption", Value::Text(longOs));
-    std::string path = m_dir.File("report.txt");
-    RunCollector(path);
-
-    std::vector<std::string> lines = ReportLines(path);
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[3], "serial=" + longSerial);
-    EXPECT_EQ(lines[5], "os=" + longOs + "   10.0.19045");
+    EXPECT_EQ(CollectValues(), (Lines{ "model=Model 7", "number=Rev B", "serial=" + longSerial, "bios=BIOS 2.1",
+                                      "os=" + longOs + "   10.0.19045" }));
 }
 
 // Whatever a reader takes for a line end, and whatever a terminal takes for a command, is a blank: CR, LF,
@@ -167,16 +158,9 @@ TEST_F(ReportTest, NoCharacterInsideAValueCanEndALineOrCommandATerminal)
     Service().Set("Win32_BIOS", "SerialNumber", Value::Text("\x1B[31mred\x7F\x1C\x1D\x1E\xC2\x9B" "0m\tend"));
     Service().Set("Win32_BIOS", "SMBIOSBIOSVersion", Value::Text("  \t \x01" "a\r\nb\rc\vd\fe\x01" "f\x1A"));
     Service().Set("Win32_OperatingSystem", "CSDVersion", Value::Text("\x07"));
-    std::string path = m_dir.File("report.txt");
-    RunCollector(path);
-
-    std::vector<std::string> lines = ReportLines(path);
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[1], "model=first serial=forged; sixteen clean bytes and");
-    EXPECT_EQ(lines[2], "number=a serial=X y z");
-    EXPECT_EQ(lines[3], "serial=[31mred     0m\tend");
-    EXPECT_EQ(lines[4], "bios=a  b c d e f");
-    EXPECT_EQ(lines[5], "os=Example OS   10.0.19045");
+    EXPECT_EQ(CollectValues(), (Lines{ "model=first serial=forged; sixteen clean bytes and", "number=a serial=X y z",
+                                      "serial=[31mred     0m\tend", "bios=a  b c d e f",
+                                      "os=Example OS   10.0.19045" }));
 }
 
 TEST_F(ReportTest, AnEmptyPathOrAMissingFolderWritesNothing)
@@ -197,16 +181,15 @@ TEST_F(ReportTest, AnEmptyPathOrAMissingFolderWritesNothing)
 
 TEST_F(ReportTest, AFailedWriteLeavesTheOldReportIntact)
 {
-    std::string path = m_dir.File("report.txt");
     const std::string old = "2001/01/01 00:00:00\r\nmodel=old\r\n";
-    tavlen_test::WriteFileBytes(path, old);
+    tavlen_test::WriteFileBytes(m_path, old);
     // Held open without sharing, the old report can be neither replaced nor rewritten.
-    void* pLock = tavlen_test::LockExclusively(path);
+    void* pLock = tavlen_test::LockExclusively(m_path);
     ASSERT_NE(pLock, nullptr);
-    RunCollector(path);
+    RunCollector(m_path);
     tavlen_test::Unlock(pLock);
 
-    EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
+    EXPECT_EQ(ReadFileBytes(m_path), old);
     // Wine's ReplaceFile leaves a file of its own behind on this failure; ours must be gone.
     for (const std::string& name : m_dir.List())
         EXPECT_NE(name.substr(0, 8), "~tavlen-") << "the temporary file is removed";
@@ -214,19 +197,17 @@ TEST_F(ReportTest, AFailedWriteLeavesTheOldReportIntact)
 
 TEST_F(ReportTest, AReadOnlyReportIsKeptWhereThisUserMayNotWriteIt)
 {
-    std::string path = m_dir.File("report.txt");
-    const std::string old = "old report\r\n";
-    tavlen_test::WriteFileBytes(path, old);
-    bool bDenied = tavlen_test::MakeReadOnly(path);
-    RunCollector(path);
+    tavlen_test::WriteFileBytes(m_path, kOld);
+    bool bDenied = tavlen_test::MakeReadOnly(m_path);
+    RunCollector(m_path);
 
     if (bDenied)
     {
-        EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
+        EXPECT_EQ(ReadFileBytes(m_path), kOld);
     }
     else
     {
-        EXPECT_EQ(ReportLines(path).size(), 6u) << "whoever may write any file may replace this one";
+        EXPECT_EQ(ReportLines(m_path).size(), 6u) << "whoever may write any file may replace this one";
     }
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
 }
@@ -234,11 +215,9 @@ TEST_F(ReportTest, AReadOnlyReportIsKeptWhereThisUserMayNotWriteIt)
 TEST_F(ReportTest, AClientThatCannotOpenLeavesTheOldReportIntact)
 {
     Service().hrConnect = WBEM_E_ACCESS_DENIED;
-    std::string path = m_dir.File("report.txt");
-    const std::string old = "old report\r\n";
-    tavlen_test::WriteFileBytes(path, old);
-    EXPECT_EQ(RunCollector(path), IDCANCEL) << "the dialog still closes";
-    EXPECT_EQ(tavlen_test::ReadFileBytes(path), old);
+    tavlen_test::WriteFileBytes(m_path, kOld);
+    EXPECT_EQ(RunCollector(m_path), IDCANCEL) << "the dialog still closes";
+    EXPECT_EQ(ReadFileBytes(m_path), kOld);
 }
 
 // Memory may run out at any allocation of the report's writing: each pass fails one more, until the writing
@@ -246,28 +225,25 @@ TEST_F(ReportTest, AClientThatCannotOpenLeavesTheOldReportIntact)
 TEST_F(ReportTest, MemoryThatRunsOutNeverTearsTheReport)
 {
     CInventoryDlg dlg;
-    std::string path = m_dir.File("report.txt");
-    dlg.m_strReportPath = path.c_str();
+    dlg.m_strReportPath = m_path.c_str();
     dlg.m_strModel = "Model\n7";
     dlg.m_strNumber = "Rev B";
     dlg.m_strOs = "Example OS   10.0.19045";
-    const std::vector<std::string> want = { "model=Model 7", "number=Rev B", "serial=", "bios=",
-                                            "os=Example OS   10.0.19045" };
-    const std::string old = "old report\r\n";
+    const Lines want = { "model=Model 7", "number=Rev B", "serial=", "bios=", "os=Example OS   10.0.19045" };
     for (int nBefore = 0;; nBefore++)
     {
-        tavlen_test::WriteFileBytes(path, old);
+        tavlen_test::WriteFileBytes(m_path, kOld);
         AfxFailAllocation(nBefore);
         dlg.WriteReport();
         bool bFailed = AfxFailAllocation(-1);
 
-        std::string bytes = tavlen_test::ReadFileBytes(path);
-        std::vector<std::string> lines = tavlen_test::SplitReportLines(bytes);
-        if (bytes != old || !bFailed)
+        std::string bytes = ReadFileBytes(m_path);
+        Lines lines = tavlen_test::SplitReportLines(bytes);
+        if (bytes != kOld || !bFailed)
         {
             ASSERT_EQ(lines.size(), 6u) << "allocation " << nBefore << " failed: " << bytes;
             EXPECT_TRUE(tavlen_test::MatchesStampLayout(lines[0])) << lines[0];
-            EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), want);
+            EXPECT_EQ(Lines(lines.begin() + 1, lines.end()), want);
         }
         EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" }) << "no temporary file is left";
         if (!bFailed)
@@ -278,49 +254,46 @@ TEST_F(ReportTest, MemoryThatRunsOutNeverTearsTheReport)
 TEST_F(ReportTest, ALaterRunReplacesTheWholeReport)
 {
     // Longer than the report by far, and in lines of its own form, so no part of it may pass for the new one.
-    std::string path = m_dir.File("report.txt");
     std::string old;
     while (old.size() < 64 * 1024)
         old += "model=# old line that must go\r\n";
-    tavlen_test::WriteFileBytes(path, old);
-    RunCollector(path);
+    tavlen_test::WriteFileBytes(m_path, old);
+    RunCollector(m_path);
 
-    EXPECT_EQ(ReportLines(path).size(), 6u);
-    EXPECT_EQ(tavlen_test::ReadFileBytes(path).find('#'), std::string::npos);
+    EXPECT_EQ(ReportLines(m_path).size(), 6u);
+    EXPECT_EQ(ReadFileBytes(m_path).find('#'), std::string::npos);
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
 }
 
 TEST_F(ReportTest, AReplacedReportKeepsItsAttributes)
 {
-    std::string path = m_dir.File("report.txt");
-    tavlen_test::WriteFileBytes(path, "old\r\n");
-    tavlen_test::MarkFile(path);
-    RunCollector(path);
+    tavlen_test::WriteFileBytes(m_path, "old\r\n");
+    tavlen_test::MarkFile(m_path);
+    RunCollector(m_path);
 
-    EXPECT_EQ(ReportLines(path).size(), 6u);
+    EXPECT_EQ(ReportLines(m_path).size(), 6u);
     // Wine's ReplaceFile does not carry the replaced file's attributes over.
-    TODO_WINE_EXPECT_TRUE(tavlen_test::IsMarked(path));
+    TODO_WINE_EXPECT_TRUE(tavlen_test::IsMarked(m_path));
 }
 
 TEST_F(ReportTest, AFolderAtThePathIsLeftAlone)
 {
-    std::string path = m_dir.File("report.txt");
-    ASSERT_TRUE(::CreateDirectoryA(path.c_str(), NULL));
-    tavlen_test::WriteFileBytes(tavlen_test::JoinPath(path, "inside.txt"), "kept");
-    RunCollector(path);
+    ASSERT_TRUE(::CreateDirectoryA(m_path.c_str(), NULL));
+    tavlen_test::WriteFileBytes(tavlen_test::JoinPath(m_path, "inside.txt"), "kept");
+    RunCollector(m_path);
 
-    EXPECT_EQ(tavlen_test::ReadFileBytes(tavlen_test::JoinPath(path, "inside.txt")), "kept");
+    EXPECT_EQ(ReadFileBytes(tavlen_test::JoinPath(m_path, "inside.txt")), "kept");
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" }) << "the temporary file is removed";
 }
 
 TEST_F(ReportTest, ARelativePathIsReplacedInTheWorkingFolder)
 {
     std::string old = std::string(300, '#');
-    tavlen_test::WriteFileBytes(m_dir.File("report.txt"), old);
+    tavlen_test::WriteFileBytes(m_path, old);
     ASSERT_TRUE(::SetCurrentDirectoryA(m_dir.path().c_str()));
     RunCollector("report.txt");
 
-    EXPECT_EQ(ReportLines(m_dir.File("report.txt")).size(), 6u);
+    EXPECT_EQ(ReportLines(m_path).size(), 6u);
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{ "report.txt" });
 }
 
@@ -340,7 +313,7 @@ TEST_F(ReportTest, ATargetDeepInFoldersIsReplacedWholeOrKeptWhole)
     tavlen_test::WriteFileBytes(path, old);
     RunCollector(path);
 
-    std::string bytes = tavlen_test::ReadFileBytes(path);
+    std::string bytes = ReadFileBytes(path);
     if (bytes != old)
     {
         EXPECT_EQ(ReportLines(path).size(), 6u);
@@ -372,20 +345,19 @@ TEST_F(ReportTest, ADeviceIsWrittenInPlace)
 // every moment. It looks without opening the file, as an open file cannot be replaced on Windows.
 TEST_F(ReportTest, AReaderNeverFindsTheReportMissingOrTorn)
 {
-    std::string path = m_dir.File("report.txt");
     const CString strText = "2026/12/08 09:05:07\nmodel=Model 7\nnumber=\nserial=\nbios=\nos=Example OS\n";
-    ASSERT_EQ(0, WriteReportFile(path.c_str(), strText));
-    const long long nSize = tavlen_test::SizeWithoutOpening(path);
+    ASSERT_EQ(0, WriteReportFile(m_path.c_str(), strText));
+    const long long nSize = tavlen_test::SizeWithoutOpening(m_path);
     std::atomic<int> nWritersLeft(2), nMissing(0), nTorn(0), nLooks(0);
     auto write = [&] {
         for (int i = 0; i < 150; i++)
-            EXPECT_EQ(0, WriteReportFile(path.c_str(), strText));
+            EXPECT_EQ(0, WriteReportFile(m_path.c_str(), strText));
         --nWritersLeft;
     };
     std::thread first(write), second(write);
     while (nWritersLeft > 0)
     {
-        long long nNow = tavlen_test::SizeWithoutOpening(path);
+        long long nNow = tavlen_test::SizeWithoutOpening(m_path);
         ++(nNow < 0 ? nMissing : nNow != nSize ? nTorn : nLooks);
     }
     first.join();
@@ -401,13 +373,7 @@ TEST_F(ReportTest, ALinkIsFollowedToItsFileAndStaysALink)
 {
     TempDir other;
     const std::string otherName = other.path().substr(other.path().find_last_of(tavlen_test::kPathSeparator) + 1);
-    const struct
-    {
-        const char* pszName;
-        std::string target;
-        std::string file;
-        bool bExists;
-    } cases[] = {
+    const struct { const char* pszName; std::string target, file; bool bExists; } cases[] = {
         { "here.txt", "r.txt", m_dir.File("r.txt"), true },
         { "there.txt", "../" + otherName + "/r.txt", other.File("r.txt"), true },
         { "nowhere.txt", "../" + otherName + "/new.txt", other.File("new.txt"), false },
@@ -416,7 +382,7 @@ TEST_F(ReportTest, ALinkIsFollowedToItsFileAndStaysALink)
     {
         SCOPED_TRACE(c.pszName);
         if (c.bExists)
-            tavlen_test::WriteFileBytes(c.file, "old report\r\n");
+            tavlen_test::WriteFileBytes(c.file, kOld);
         if (tavlen_test::RunHostShell("ln -s " + c.target + " " + c.pszName, m_dir.path()) != 0)
             GTEST_SKIP() << "no symbolic links can be made here";
         WriteReport(m_dir.File(c.pszName));
@@ -430,7 +396,7 @@ TEST_F(ReportTest, ALinkIsFollowedToItsFileAndStaysALink)
 TEST_F(ReportTest, AShortNameReplacesTheFileUnderItsLongName)
 {
     std::string path = m_dir.File("a long report name.txt");
-    tavlen_test::WriteFileBytes(path, "old report\r\n");
+    tavlen_test::WriteFileBytes(path, kOld);
     std::string shortPath = tavlen_test::ShortPathOf(path);
     if (shortPath.empty())
         GTEST_SKIP() << "no short names here";
@@ -443,16 +409,15 @@ TEST_F(ReportTest, AShortNameReplacesTheFileUnderItsLongName)
 // not its deletion, or the folder lets files be made but none renamed or removed.
 TEST_F(ReportTest, AReportThatMayBeWrittenButNotReplacedIsWrittenInPlace)
 {
-    std::string path = m_dir.File("report.txt");
-    tavlen_test::WriteFileBytes(path, "old report\r\n");
-    void* pHold = tavlen_test::HoldAgainstDeletion(path);
-    WriteReport(path);
+    tavlen_test::WriteFileBytes(m_path, kOld);
+    void* pHold = tavlen_test::HoldAgainstDeletion(m_path);
+    WriteReport(m_path);
     tavlen_test::Unlock(pHold);
-    EXPECT_TRUE(IsWholeReportAlone(path, m_dir));
+    EXPECT_TRUE(IsWholeReportAlone(m_path, m_dir));
 
     TempDir appendOnly;
     std::string kept = appendOnly.File("kept.txt");
-    tavlen_test::WriteFileBytes(kept, "old report\r\n");
+    tavlen_test::WriteFileBytes(kept, kOld);
     if (tavlen_test::RunHostShell("chattr +a .", appendOnly.path()) != 0)
         GTEST_SKIP() << "no append-only folder can be made here";
     WriteReport(kept);

@@ -141,11 +141,9 @@ def main():
             for field, given in zip(SYSFS, strings):
                 print(f"{field}: given {shown(given.encode())}")
                 print(f"{' ' * len(field)}  sysfs {shown(dumps.get('raw.' + field, b''))}")
-            reports = {}
-            for user in ["root", "user"]:
-                lines = dumps.get("report." + user, b"").split(b"\n")
-                reports[user] = lines
-                print(f"report as {user}:", *[repr(line[:100]) for line in lines], sep="\n  ")
+            reports = {who: dumps.get("report." + who, b"").split(b"\n") for who in ["root", "user"]}
+            for who, lines in reports.items():
+                print(f"report as {who}:", *[repr(line[:100]) for line in lines], sep="\n  ")
             if len(dumps) != 2 + len(SYSFS):
                 print("the guest did not give every dump:", run.stdout.decode("latin-1")[-3000:],
                       run.stderr.decode("latin-1")[-3000:])
@@ -158,10 +156,9 @@ def main():
                     print(f"FAIL: sysfs {field} holds {shown(raw)}, not {shown(kernel_keeps(given))}")
                     failures += 1
                 expected.append(report_value(raw))
-            lines = [f"{key}=".encode() + value for key, value in zip(KEYS, expected)]
-            lines.append(f"os=Linux   {release}".encode())
-            root = lines
-            user = [b"serial=" if line.startswith(b"serial=") else line for line in lines]
+            root = [f"{key}=".encode() + value for key, value in zip(KEYS, expected)]
+            root.append(f"os=Linux   {release}".encode())
+            user = [b"serial=" if line.startswith(b"serial=") else line for line in root]
             for who, want in [("root", root), ("user", user)]:
                 got = reports[who]
                 if len(got) != 7 or got[6] != b"" or not re.fullmatch(rb"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d", got[0]):

@@ -3,8 +3,7 @@
 # Usage: wine-run.sh 32|64 PREFIX PROGRAM.exe [ARGS...]
 # The loader is named, not left to Debian's wine command, which takes the 32-bit one whenever it is installed:
 # hosts that cannot run 32-bit code run 64-bit programs under the 64-bit loader alone.
-bits=$1
-prefix=$2
+bits=$1 prefix=$2
 case $bits in
     32) loader=/usr/lib/wine/wine ;;
     64) loader=/usr/lib/wine/wine64; export WINEARCH=win64 ;;

@@ -223,14 +223,7 @@ TEST_F(WmiClientTest, NullAndNonTextValuesReadSafely)
 
 TEST_F(WmiClientTest, OsDescriptionJoinsItsPartsWithThreeBlanks)
 {
-    struct Case
-    {
-        const char* caption;
-        const char* version;
-        Value servicePack;
-        int nResult;
-        const char* expected;
-    } cases[] = {
+    struct Case { const char *caption, *version; Value servicePack; int nResult; const char* expected; } cases[] = {
         { "Example OS", "6.1.7601", Value::Text("Service Pack 1"), 0, "Example OS   6.1.7601   Service Pack 1" },
         { "Example OS", "10.0", Value::Text(""), 0, "Example OS   10.0" },
         { "Example OS", "10.0", Value::Null(), 0, "Example OS   10.0" },

@@ -3,6 +3,7 @@
 
 #include "test_util.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,7 @@ namespace {
 
 bool IsAscii(const std::string& text)
 {
-    for (char ch : text)
-        if ((unsigned char)ch >= 0x80)
-            return false;
-    return true;
+    return std::all_of(text.begin(), text.end(), [](char ch) { return (unsigned char)ch < 0x80; });
 }
 
 // wmic prints UTF-16LE with a byte-order mark: a header line with the property's name, then the first
@@ -30,7 +28,7 @@ void QueryWmic(const std::string& strClass, const std::string& strProperty, std:
     tavlen_test::WString wide;
     for (size_t i = 2; i < out.size(); i += 2)
         wide.push_back((WCHAR)((unsigned char)out[i] | ((unsigned char)out[i + 1] << 8)));
-    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::Utf16ToUtf8(wide));
+    std::vector<std::string> lines = tavlen_test::SplitLines(tavlen_test::Utf16ToUtf8(wide), "\r\n");
     ASSERT_GE(lines.size(), 2u) << "no instance of " << strClass;
     ASSERT_EQ(strProperty, tavlen_test::Trim(lines[0]));
     *pValue = tavlen_test::Trim(lines[1]);
@@ -45,26 +43,21 @@ TEST(WmicOracle, ReportAgreesWithWmic)
     ASSERT_EQ(std::string::npos, target.find(' ')) << target;
     ASSERT_EQ(0u, tavlen_test::RunProcess("\"" + tavlen_test::TavlenExe() + "\" /f " + target, work.path()));
 
-    std::vector<std::string> lines = tavlen_test::SplitCrlfLines(tavlen_test::ReadFileBytes(target));
+    std::vector<std::string> lines = tavlen_test::SplitReportLines(tavlen_test::ReadFileBytes(target));
     ASSERT_EQ(6u, lines.size()) << "no complete report at " << target;
 
-    struct Plain
-    {
-        const char* pszKey;
-        const char* pszClass;
-        const char* pszProperty;
-    };
-    const Plain plain[] = {
-        { "model", "Win32_ComputerSystem", "Model" },
-        { "number", "Win32_ComputerSystemProduct", "Version" },
-        { "serial", "Win32_BIOS", "SerialNumber" },
-        { "bios", "Win32_BIOS", "SMBIOSBIOSVersion" },
+    // The values of the report's first four keys, in their order.
+    const char* const plain[][2] = {
+        { "Win32_ComputerSystem", "Model" },
+        { "Win32_ComputerSystemProduct", "Version" },
+        { "Win32_BIOS", "SerialNumber" },
+        { "Win32_BIOS", "SMBIOSBIOSVersion" },
     };
     std::vector<std::string> expected;
-    for (const Plain& p : plain)
+    for (const auto& p : plain)
     {
         std::string value;
-        ASSERT_NO_FATAL_FAILURE(QueryWmic(p.pszClass, p.pszProperty, &value)) << p.pszClass << "." << p.pszProperty;
+        ASSERT_NO_FATAL_FAILURE(QueryWmic(p[0], p[1], &value)) << p[0] << "." << p[1];
         expected.push_back(value);
     }
 

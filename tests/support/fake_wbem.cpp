@@ -11,6 +11,8 @@ namespace {
 
 Service* g_pService = NULL;
 std::atomic<long> g_nLive(0);
+// The factory and the spy live for the whole process, so they are not among the objects the client must release.
+std::atomic<long> g_nStatic(0);
 DWORD g_dwRegister = 0;
 
 std::string Narrow(LPCWSTR psz)
@@ -18,50 +20,17 @@ std::string Narrow(LPCWSTR psz)
     return psz != NULL ? tavlen_test::Utf16ToUtf8(tavlen_test::WString(psz)) : std::string();
 }
 
-// Lives for the whole process, so it is not counted among the objects the client must release.
-template <class I>
-class Static : public I
-{
-public:
-    explicit Static(REFIID iid) : m_iid(iid) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, m_iid))
-        {
-            *ppv = NULL;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<I*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-
-private:
-    IID m_iid;
-};
-
 HRESULT FillVariant(const Value& value, VARIANT* pVal)
 {
     ::VariantInit(pVal);
-    switch (value.vt)
-    {
-    case VT_BSTR:
-        V_VT(pVal) = VT_BSTR;
+    V_VT(pVal) = value.vt;
+    if (value.vt == VT_BSTR)
         V_BSTR(pVal) = ::SysAllocString(tavlen_test::Utf8ToUtf16(value.text).c_str());
-        return V_BSTR(pVal) != NULL ? S_OK : E_OUTOFMEMORY;
-    case VT_I4:
-        V_VT(pVal) = VT_I4;
+    else if (value.vt == VT_I4)
         V_I4(pVal) = value.number;
-        return S_OK;
-    case VT_ARRAY | VT_I4:
-        V_VT(pVal) = VT_ARRAY | VT_I4;
+    else if (value.vt == (VT_ARRAY | VT_I4))
         V_ARRAY(pVal) = ::SafeArrayCreateVector(VT_I4, 0, 2);
-        return S_OK;
-    default:
-        V_VT(pVal) = value.vt;
-        return S_OK;
-    }
+    return value.vt != VT_BSTR || V_BSTR(pVal) != NULL ? S_OK : E_OUTOFMEMORY;
 }
 
 class FakeObject : public compat_com::ClassObjectBase<g_nLive>
@@ -96,7 +65,7 @@ public:
             return WBEM_S_FALSE;
         apObjects[0] = new FakeObject(m_instances[m_nNext++]);
         *puReturned = 1;
-        return g_pService->hrNext;
+        return WBEM_S_NO_ERROR;
     }
 
 private:
@@ -121,7 +90,6 @@ public:
         *ppEnum = new FakeEnum(it->second);
         return WBEM_S_NO_ERROR;
     }
-
 };
 
 class FakeLocator : public compat_com::Object<IWbemLocator, g_nLive>
@@ -144,10 +112,10 @@ public:
     }
 };
 
-class FakeFactory : public Static<IClassFactory>
+class FakeFactory : public compat_com::Object<IClassFactory, g_nStatic>
 {
 public:
-    FakeFactory() : Static(IID_IClassFactory) {}
+    FakeFactory() : Object(IID_IClassFactory) {}
 
     STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
     {
@@ -169,10 +137,10 @@ public:
 FakeFactory g_factory;
 
 // Passes every call through, counting blocks handed out and returned while it is installed.
-class Spy : public Static<IMallocSpy>
+class Spy : public compat_com::Object<IMallocSpy, g_nStatic>
 {
 public:
-    Spy() : Static(IID_IMallocSpy) {}
+    Spy() : Object(IID_IMallocSpy) {}
 
     STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T cbRequest) override
     {

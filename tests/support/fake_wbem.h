@@ -35,7 +35,6 @@ struct Service
     HRESULT hrCreateLocator = S_OK;
     HRESULT hrConnect = S_OK;
     std::map<std::string, HRESULT> hrEnumerate;  // per class; classes not listed enumerate fine
-    HRESULT hrNext = WBEM_S_NO_ERROR;           // returned by Next even when it delivers an object
 
     // What the client asked for.
     std::vector<std::string> namespaces;

@@ -88,8 +88,6 @@ bool IsWine()
     return hNtdll != NULL && ::GetProcAddress(hNtdll, "wine_get_version") != NULL;
 }
 
-namespace {
-
 std::string FromUtf16(const WString& text, UINT nCodePage)
 {
     if (text.empty())
@@ -108,28 +106,6 @@ WString ToUtf16(const std::string& text, UINT nCodePage)
     WString out(n, 0);
     ::MultiByteToWideChar(nCodePage, 0, text.data(), (int)text.size(), &out[0], n);
     return out;
-}
-
-} // namespace
-
-std::string Utf16ToUtf8(const WString& text)
-{
-    return FromUtf16(text, CP_UTF8);
-}
-
-WString Utf8ToUtf16(const std::string& text)
-{
-    return ToUtf16(text, CP_UTF8);
-}
-
-std::string Utf16ToAnsi(const WString& text)
-{
-    return FromUtf16(text, CP_ACP);
-}
-
-WString AnsiToUtf16(const std::string& text)
-{
-    return ToUtf16(text, CP_ACP);
 }
 
 namespace {

@@ -55,7 +55,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Splits on the separator; text after the last one (an unterminated line) is returned as a last element.
 std::vector<std::string> SplitLines(const std::string& text, const std::string& separator);
-inline std::vector<std::string> SplitCrlfLines(const std::string& text) { return SplitLines(text, "\r\n"); }
 inline std::vector<std::string> SplitReportLines(const std::string& text) { return SplitLines(text, kReportLineEnd); }
 
 // Gives a file a mark that a replacement must carry over: hidden on Windows, unusual permission bits elsewhere.
@@ -131,10 +130,13 @@ RECT FindDrawnIcon(HWND hWnd, HICON hIcon);
 // was none. They are caught, where Windows would start its help program, from the first call on.
 std::string TakeHelpRequest(HWND* phWnd, UINT* puCommand);
 
-std::string Utf16ToUtf8(const WString& text);
-WString Utf8ToUtf16(const std::string& text);
-// Through the ANSI code page, which maps a character it lacks to a look-alike or its default character.
-std::string Utf16ToAnsi(const WString& text);
-WString AnsiToUtf16(const std::string& text);
+// UTF-16 text to and from the bytes of a code page: UTF-8, or the ANSI code page, which maps a character it
+// lacks to a look-alike or its default character.
+std::string FromUtf16(const WString& text, UINT nCodePage);
+WString ToUtf16(const std::string& text, UINT nCodePage);
+inline std::string Utf16ToUtf8(const WString& text) { return FromUtf16(text, CP_UTF8); }
+inline WString Utf8ToUtf16(const std::string& text) { return ToUtf16(text, CP_UTF8); }
+inline std::string Utf16ToAnsi(const WString& text) { return FromUtf16(text, CP_ACP); }
+inline WString AnsiToUtf16(const std::string& text) { return ToUtf16(text, CP_ACP); }
 
 } // namespace tavlen_test

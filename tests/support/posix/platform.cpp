@@ -212,10 +212,6 @@ std::string TakeHelpRequest(HWND* phWnd, UINT* puCommand)
     return pszFile != NULL ? pszFile : "";
 }
 
-} // namespace tavlen_test
-
-namespace tavlen_test {
-
 // The stand-in keeps no pixels, but remembers which icon was drawn where.
 RECT FindDrawnIcon(HWND hWnd, HICON hIcon)
 {

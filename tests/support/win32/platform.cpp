@@ -10,27 +10,36 @@ const char kPathSeparator = '\\';
 const char* const kReportLineEnd = "\r\n";
 const char* const kNullDevice = "NUL";
 
+std::vector<std::string> ListFolder(const std::string& path)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return names;
+    do
+    {
+        std::string name = fd.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+    return names;
+}
+
 namespace {
 
 void RemoveTree(const std::string& path)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE)
+    for (const std::string& name : ListFolder(path))
     {
-        do
-        {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "\\" + name;
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                ::DeleteFileA(child.c_str());
-        } while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
+        std::string child = path + "\\" + name;
+        DWORD dwAttributes = ::GetFileAttributesA(child.c_str());
+        ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            RemoveTree(child);
+        else
+            ::DeleteFileA(child.c_str());
     }
     ::RemoveDirectoryA(path.c_str());
 }
@@ -56,23 +65,6 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     RemoveTree(m_path);
-}
-
-std::vector<std::string> ListFolder(const std::string& path)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    do
-    {
-        std::string name = fd.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (::FindNextFileA(hFind, &fd));
-    ::FindClose(hFind);
-    return names;
 }
 
 Terminal::Terminal() : m_path(kNullDevice) {}
@@ -224,10 +216,6 @@ void Unlock(void* lock)
     if (lock != NULL)
         ::CloseHandle(lock);
 }
-
-} // namespace tavlen_test
-
-namespace tavlen_test {
 
 RECT FindDrawnIcon(HWND hWnd, HICON)
 {
