@@ -203,19 +203,22 @@ bool IsMountRoot(const std::string& strPath)
 }
 
 // The mount point of the mount the path lies on, at two calls however deep the path, where the kernel has
-// statmount; false elsewhere, and where the mount lies outside this process's root.
+// statmount; false elsewhere, and where the mount lies outside this process's root. A kernel before 6.8
+// gives no unique mount id and has no statmount: the call is still made, with the id no mount has, and its
+// refusal sends the caller to walk the path, so that every kernel takes the same steps here.
 bool MountPointOf(const std::string& strPath, std::string& strMount)
 {
     struct statx stx;
     if (compat__sys::statx(AT_FDCWD, strPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID_UNIQUE, &stx) != 0 ||
-        !(stx.stx_mask & STATX_MNT_ID_UNIQUE) || !(stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        !(stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
         return false;
     if (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT)
     {
         strMount = strPath;
         return true;
     }
-    MountRequest request = { sizeof(MountRequest), 0, stx.stx_mnt_id, kMountPoint };
+    uint64_t nMountId = (stx.stx_mask & STATX_MNT_ID_UNIQUE) ? stx.stx_mnt_id : 0;
+    MountRequest request = { sizeof(MountRequest), 0, nMountId, kMountPoint };
     char buf[kStringsAt + PATH_MAX + 1];
     if (compat__sys::syscall(kSysStatmount, (long)&request, (long)buf, (long)sizeof(buf) - 1, 0) != 0)
         return false;
