@@ -15,8 +15,9 @@ trap 'rm -rf "$work"' EXIT
 root=$work/root
 mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info"
 : >"$root/var/lib/dpkg/status"
-# The root has no libc6 to satisfy Depends; the program runs with this host's.
-pkg() { dpkg --root="$root" --log=/dev/null --force-depends "$@"; }
+# The root has no libc6 to satisfy Depends, nor an architecture of its own: the program runs with this host's libc,
+# or, built for another architecture, through the emulator the kernel hands it to.
+pkg() { dpkg --root="$root" --log=/dev/null --force-depends --force-architecture "$@"; }
 
 pkg -i "$deb" >/dev/null
 files=$(pkg -L tavlen)

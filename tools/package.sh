@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds what is published into dist/: the Debian package of the native tavlen, both Windows images under names of
-# their own, and SHA256SUMS over the three; two runs on the same commit give the same bytes.
+# Builds what is published into dist/: the Debian packages of tavlen for amd64 and arm64, both Windows images under
+# names of their own, and SHA256SUMS over the four; two runs on the same commit give the same bytes.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -10,15 +10,25 @@ cd "$top"
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
 
-# Only the programs: the package takes what is built and builds nothing itself.
-for preset in native windows windows-x64; do
+# The arm64 package is cross-built on an amd64 host; an arm64 host builds its own natively, and no amd64 one.
+linux=(native)
+if [ "$(dpkg --print-architecture)" = amd64 ]; then
+    linux+=(linux-arm64)
+else
+    echo "Skipped: the amd64 package, which only an amd64 host builds"
+fi
+# Only the programs: the packages take what is built and build nothing themselves.
+for preset in "${linux[@]}" windows windows-x64; do
     cmake --preset $preset >/dev/null
     cmake --build --preset $preset --target Tavlen
 done
-rm -rf dist build/native/dist
-(cd build/native && cpack -G DEB -B "$top/build/native/dist" >/dev/null)
+rm -rf dist
 mkdir dist
-cp build/native/dist/tavlen_*.deb dist/
+for preset in "${linux[@]}"; do
+    rm -rf "build/$preset/dist"
+    (cd "build/$preset" && cpack -G DEB -B "$top/build/$preset/dist" >/dev/null)
+    cp "build/$preset"/dist/tavlen_*.deb dist/
+done
 cp build/windows/Tavlen.exe dist/Tavlen.exe
 cp build/windows-x64/Tavlen.exe dist/Tavlen-x64.exe
 cd dist
