@@ -111,9 +111,9 @@ fi
 # The arm64 suite starts the arm64 tavlen from a shell, which the kernel hands to qemu only once qemu is registered
 # for such programs; a host without systemd's binfmt service leaves that to us.
 binfmt=/proc/sys/fs/binfmt_misc
-if [ "$profile" = all ] && [ "$arch" = amd64 ] && [ ! -e $binfmt/qemu-aarch64 ]; then
-    { mountpoint -q $binfmt || $sudo mount -t binfmt_misc binfmt_misc $binfmt; } 2>/dev/null &&
-        $sudo tee $binfmt/register </usr/lib/binfmt.d/qemu-aarch64.conf >/dev/null 2>&1 ||
+if [ "$profile" = all ] && [ "$arch" = amd64 ]; then
+    { mountpoint -q $binfmt || $sudo mount -t binfmt_misc binfmt_misc $binfmt; } 2>/dev/null
+    [ -e $binfmt/qemu-aarch64 ] || $sudo tee $binfmt/register </usr/lib/binfmt.d/qemu-aarch64.conf >/dev/null 2>&1 ||
         skipped+=("the arm64 suite (the kernel would not hand arm64 programs to qemu: binfmt_misc refused)")
 fi
 
