@@ -65,11 +65,12 @@ else
     fi
     # Each command sees the root as a real system would, /proc and /sys mounted, in a mount namespace of its own
     # that takes those mounts with it when it ends.
-    inroot() {
-        unshare --mount --propagation private -- sh -c \
-            'mount -t proc proc "$0/proc" && mount -o bind,ro /sys "$0/sys" && exec chroot "$0" "$@"' \
-            "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"
-    }
+    # Where this host is itself a chroot, whose / is no mount point, no namespace can be made private, and the root
+    # goes without them, as the other root does.
+    enter=(unshare --mount --propagation private -- sh -c
+           'mount -t proc proc "$0/proc" && mount -o bind,ro /sys "$0/sys" && exec chroot "$0" "$@"')
+    unshare --mount --propagation private true 2>/dev/null || enter=(chroot)
+    inroot() { "${enter[@]}" "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
     pkg() { inroot dpkg "$@"; }
     tavlen() { inroot tavlen "$@"; }
     cp "$deb" "$root/tmp/"

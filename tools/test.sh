@@ -9,6 +9,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 
 bash "$top/tools/setup.sh" all || exit 1
 cd "$top"
+# Wine names files in the locale's character set, and a host may set none: the suites' non-ASCII names need UTF-8.
+export LC_ALL=C.UTF-8
 
 status=0
 # run BUILD-PRESET TEST-PRESET [COMMAND THAT STARTS CTEST...]
