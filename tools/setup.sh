@@ -112,7 +112,7 @@ fi
 # for such programs; a host without systemd's binfmt service leaves that to us.
 binfmt=/proc/sys/fs/binfmt_misc
 if [ "$profile" = all ] && [ "$arch" = amd64 ]; then
-    { mountpoint -q $binfmt || $sudo mount -t binfmt_misc binfmt_misc $binfmt; } 2>/dev/null
+    { mountpoint -q $binfmt || $sudo mount -t binfmt_misc binfmt_misc $binfmt; } 2>/dev/null || true
     [ -e $binfmt/qemu-aarch64 ] || $sudo tee $binfmt/register </usr/lib/binfmt.d/qemu-aarch64.conf >/dev/null 2>&1 ||
         skipped+=("the arm64 suite (the kernel would not hand arm64 programs to qemu: binfmt_misc refused)")
 fi
