@@ -29,6 +29,7 @@ BOOL CInventoryApp::InitInstance()
     {
         CInventoryDlg dlg;
         dlg.m_strReportPath = cmdInfo.m_strReportPath;
+        dlg.m_pszReportPathW = cmdInfo.m_pszReportPathW;
         m_pMainWnd = &dlg;
         dlg.DoModal();
     }

@@ -4,7 +4,7 @@
 #include <string.h>
 
 CInventoryCommandLineInfo::CInventoryCommandLineInfo()
-    : m_nParseState(stateNoSwitch), m_nParseError(0)
+    : m_nParseState(stateNoSwitch), m_nParseError(0), m_pszReportPathW(NULL)
 {
 }
 
@@ -26,6 +26,7 @@ void CInventoryCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOO
     else if (m_nParseState == statePathExpected)
     {
         m_strReportPath = pszParam;
+        m_pszReportPathW = m_pszParamW;
         m_nParseState = statePathTaken;
     }
     else

@@ -16,4 +16,6 @@ public:
     CString m_strReportPath;
     int m_nParseState;
     int m_nParseError;
+    // The report path exactly as the caller gave it, in UTF-16; NULL until one is taken.
+    LPCWSTR m_pszReportPathW;
 };

@@ -2,6 +2,7 @@
 #include "collector/InventoryDlg.h"
 
 #include "collector/ReportFile.h"
+#include "collector/SafeReplace.h"
 #include "ui/InventoryChrome.h"
 #include "wmi/WmiClient.h"
 
@@ -25,7 +26,7 @@ BEGIN_MESSAGE_MAP(CInventoryDlg, CDialog)
 END_MESSAGE_MAP()
 
 CInventoryDlg::CInventoryDlg(CWnd* pParent)
-    : CDialog(CInventoryDlg::IDD, pParent)
+    : CDialog(CInventoryDlg::IDD, pParent), m_pszReportPathW(NULL)
 {
     m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
                           MAKEINTRESOURCEA(IDR_MAINFRAME));
@@ -101,7 +102,11 @@ int CInventoryDlg::WriteReport()
         FormatReportLine("os", m_strOs),
     };
     CString strReport = JoinReportLines(strLines, sizeof(strLines) / sizeof(strLines[0]));
-    if (!strReport.IsEmpty())
-        WriteReportFile(m_strReportPath, strReport);
+    if (strReport.IsEmpty())
+        return 0;
+    BSTR bstrPath = m_pszReportPathW == NULL ? m_strReportPath.AllocSysString() : NULL;
+    if (m_pszReportPathW != NULL || bstrPath != NULL)
+        ReplaceFileWithText(m_pszReportPathW != NULL ? m_pszReportPathW : bstrPath, strReport);
+    ::SysFreeString(bstrPath);
     return 0;
 }

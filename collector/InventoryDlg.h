@@ -16,6 +16,9 @@ public:
     int WriteReport();
 
     CString m_strReportPath;
+    // The same path exactly as the caller gave it, in UTF-16; where it is NULL, the ANSI path names the file that
+    // an ANSI call would open.
+    LPCWSTR m_pszReportPathW;
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);

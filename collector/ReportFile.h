@@ -1,4 +1,4 @@
-// The report file: its line formats, and replacing it whole so that no reader sees a torn report.
+// The report's text: its line formats and the six lines as one text.
 #pragma once
 
 #include "framework/afxwin.h"
@@ -12,7 +12,3 @@ CString FormatReportLine(LPCSTR pszKey, const CString& strValue);
 
 // The lines as one text, made in one buffer of its size; empty where a line is, or where memory ran out.
 CString JoinReportLines(const CString* pLines, int nLines);
-
-// Writes the text in text mode: a file is replaced whole, a device, a pipe or a mounted file is written in place,
-// and anything this user could not open for writing is kept. 0 when written, -1 when nothing was.
-int WriteReportFile(const CString& strPath, const CString& strText);

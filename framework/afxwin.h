@@ -241,10 +241,16 @@ private:
 class CCommandLineInfo
 {
 public:
+    CCommandLineInfo() : m_pszParamW(NULL) {}
     virtual ~CCommandLineInfo();
 
-    // Called once per argument after the program name; a switch arrives without its '-' or '/'.
+    // Called once per argument after the program name; a switch arrives without its '-' or '/'. The ANSI text
+    // holds the code page's default character for each character the code page lacks.
     virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast) = 0;
+
+    // While ParseParam runs, the same argument exactly as the caller gave it, in UTF-16, as a file name needs it.
+    // The runtime keeps it for the life of the process.
+    LPCWSTR m_pszParamW;
 };
 
 // The one application object. There is no message loop: the application does its whole work in InitInstance,
@@ -258,7 +264,7 @@ public:
     virtual BOOL InitInstance() = 0;
     virtual int ExitInstance();
 
-    // FALSE, having passed no argument on, when an argument is not exactly the text the caller gave.
+    // FALSE when the arguments could not be had or made, which the caller takes for a rejected line.
     BOOL ParseCommandLine(CCommandLineInfo& rCmdInfo);
     BOOL Enable3dControls();
     void OnHelp();

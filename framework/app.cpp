@@ -2,7 +2,6 @@
 #include "framework/afxwin.h"
 
 #include <crt_compat.h>
-#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -10,20 +9,19 @@ namespace {
 CWinApp* afx_pApp = NULL;
 bool afx_bOleInit = false;
 
-// Whether the ANSI text converts back to exactly the UTF-16 text, unit for unit; not when there is no memory to
-// tell.
-bool ConvertsBackTo(LPCSTR pszAnsi, const WCHAR* pszWide)
+// The ANSI text of a UTF-16 argument, each character the code page lacks its default character: best fit would
+// turn a look-alike into the character it resembles, a fullwidth solidus into '/', in code page 932 the yen sign
+// into a backslash. A UTF-8 code page takes no such flag, and has no best fit to refuse. False where memory ran out.
+bool AnsiOf(const WCHAR* pszWide, CString& strAnsi)
 {
-    int nWide = 1;
-    while (pszWide[nWide - 1] != 0)
-        ++nWide;
-    if (::MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, NULL, 0) != nWide)
-        return false;
-    WCHAR* pchBack = static_cast<WCHAR*>(AfxAlloc(nWide * sizeof(WCHAR)));
-    bool bSame = pchBack != NULL && ::MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, pchBack, nWide) == nWide &&
-                 memcmp(pchBack, pszWide, nWide * sizeof(WCHAR)) == 0;
-    AfxFree(pchBack);
-    return bSame;
+    if (*pszWide == 0)
+        return true;
+    DWORD dwFlags = WC_NO_BEST_FIT_CHARS;
+    int nBytes = ::WideCharToMultiByte(CP_ACP, dwFlags, pszWide, -1, NULL, 0, NULL, NULL);
+    if (nBytes == 0)
+        nBytes = ::WideCharToMultiByte(CP_ACP, dwFlags = 0, pszWide, -1, NULL, 0, NULL, NULL);
+    char* pch = nBytes > 1 ? strAnsi.GetBufferSetLength(nBytes - 1) : NULL;
+    return pch != NULL && ::WideCharToMultiByte(CP_ACP, dwFlags, pszWide, -1, pch, nBytes, NULL, NULL) == nBytes;
 }
 
 } // namespace
@@ -84,37 +82,33 @@ int CWinApp::ExitInstance()
     return 0;
 }
 
-// Uses the runtime's own splitting of the command line, so quoting follows its usual rules. The build names
-// the characters that begin a switch: '-' and '/' on Windows, only '-' where '/' begins absolute paths.
-// The ANSI arguments are made from the caller's UTF-16 line with best-fit mapping, which turns a character the
-// code page lacks into a look-alike: a fullwidth solidus into '/', in code page 932 the yen sign into '\'. So an
-// argument goes on only if it converts back to exactly the caller's, as the system converts an ANSI path to open
-// it; a look-alike never does, and a line the runtime split otherwise differs in count or text.
+// Uses the runtime's own splitting of the caller's UTF-16 command line, so quoting follows its usual rules. The
+// build names the characters that begin a switch: '-' and '/' on Windows, only '-' where '/' begins absolute paths.
+// A switch is told by its first UTF-16 character, so no look-alike of '-' or '/' begins one, and its ANSI text
+// holds no look-alike of a letter; a path goes on in UTF-16 too, exactly as the caller named the file.
 BOOL CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
 {
-    // Taken first: the runtime may set its count to that of the UTF-16 split.
-    int nArgs = __argc;
-    char** ppszArgs = __argv;
-    int nWideArgs = -1;
-    WCHAR** ppszWideArgs = NULL;
-    WCHAR** ppszWideEnv = NULL;
+    int nArgs = -1;
+    WCHAR** ppszArgs = NULL;
+    WCHAR** ppszEnv = NULL;
     _startupinfo startInfo = { 0 };
     // What it gave, not its result, tells whether it worked: the result differs between versions of the runtime.
-    __wgetmainargs(&nWideArgs, &ppszWideArgs, &ppszWideEnv, 0, &startInfo);
-    if (ppszWideArgs == NULL || nWideArgs != nArgs)
+    __wgetmainargs(&nArgs, &ppszArgs, &ppszEnv, 0, &startInfo);
+    if (ppszArgs == NULL || nArgs < 1)
         return FALSE;
     for (int i = 1; i < nArgs; i++)
-        if (!ConvertsBackTo(ppszArgs[i], ppszWideArgs[i]))
-            return FALSE;
-
-    for (int i = 1; i < nArgs; i++)
     {
-        const char* pszParam = ppszArgs[i];
-        BOOL bFlag = pszParam[0] != 0 && strchr(AFX_SWITCH_CHARS, pszParam[0]) != NULL;
+        const WCHAR* pszParam = ppszArgs[i];
+        BOOL bFlag = pszParam[0] > 0 && pszParam[0] < 0x80 && strchr(AFX_SWITCH_CHARS, (char)pszParam[0]) != NULL;
         if (bFlag)
             ++pszParam;
-        rCmdInfo.ParseParam(pszParam, bFlag, i + 1 == nArgs);
+        CString strParam;
+        if (!AnsiOf(pszParam, strParam))
+            return FALSE;
+        rCmdInfo.m_pszParamW = pszParam;
+        rCmdInfo.ParseParam(strParam, bFlag, i + 1 == nArgs);
     }
+    rCmdInfo.m_pszParamW = NULL;
     return TRUE;
 }
 

@@ -140,56 +140,77 @@ TEST(Resource, IsFoundOnlyUnderItsOwnType)
     EXPECT_STREQ("", buf);
 }
 
-TEST(CreateFile, CreatingNewRefusesAnExistingFileAndTakesTheTemplatesAttributes)
+TEST(CreateFile, CreatingNewRefusesAnExistingFileAndEachFileKeepsItsOwnIdentity)
 {
+    const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     tavlen_test::TempDir dir;
     std::string taken = dir.File("taken.tmp"), made = dir.File("made.tmp");
     tavlen_test::WriteFileBytes(taken, "kept");
-    tavlen_test::MarkFile(taken);
-    HANDLE hTemplate = ::CreateFileA(taken.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_READ_EA,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hTemplate);
-    EXPECT_EQ(FILE_TYPE_DISK, ::GetFileType(hTemplate));
+    tavlen_test::WString takenW = tavlen_test::AnsiToUtf16(taken), madeW = tavlen_test::AnsiToUtf16(made);
+    HANDLE hTaken = ::CreateFileW(takenW.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, NULL,
+                                  OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hTaken);
+    EXPECT_EQ(FILE_TYPE_DISK, ::GetFileType(hTaken));
 
     SetLastError(0);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, ::CreateFileA(taken.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ::CreateFileW(takenW.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
                                                   FILE_ATTRIBUTE_NORMAL, NULL)) << "the name is taken";
     EXPECT_EQ((DWORD)ERROR_FILE_EXISTS, ::GetLastError());
     EXPECT_EQ("kept", tavlen_test::ReadFileBytes(taken));
 
-    HANDLE hNew = ::CreateFileA(made.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, hTemplate);
+    // Only looked at, the file is still itself, and the new one is another.
+    HANDLE hNew = ::CreateFileW(madeW.c_str(), GENERIC_WRITE | DELETE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hLook = ::CreateFileW(takenW.c_str(), FILE_READ_ATTRIBUTES, kShareAll, NULL, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, hNew);
-    int fd = ::_open_osfhandle((intptr_t)hNew, _O_TEXT | _O_WRONLY);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hLook);
+    BY_HANDLE_FILE_INFORMATION info[3];
+    ASSERT_TRUE(::GetFileInformationByHandle(hTaken, &info[0]) && ::GetFileInformationByHandle(hLook, &info[1]) &&
+                ::GetFileInformationByHandle(hNew, &info[2]));
+    EXPECT_EQ(info[0].dwVolumeSerialNumber, info[1].dwVolumeSerialNumber);
+    EXPECT_EQ(info[0].dwVolumeSerialNumber, info[2].dwVolumeSerialNumber);
+    EXPECT_TRUE(info[0].nFileIndexLow == info[1].nFileIndexLow && info[0].nFileIndexHigh == info[1].nFileIndexHigh);
+    EXPECT_FALSE(info[0].nFileIndexLow == info[2].nFileIndexLow && info[0].nFileIndexHigh == info[2].nFileIndexHigh);
+    ::CloseHandle(hLook);
+    ::CloseHandle(hTaken);
+
+    // The runtime closes a duplicate; the first handle outlives it.
+    HANDLE hDuplicate = NULL;
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), hNew, ::GetCurrentProcess(), &hDuplicate, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS));
+    int fd = ::_open_osfhandle((intptr_t)hDuplicate, _O_TEXT | _O_WRONLY);
     ASSERT_GE(fd, 0);
     EXPECT_EQ(4, ::_write(fd, "new\n", 4)) << "the count is of the bytes given, whatever the line end became";
     EXPECT_EQ(0, ::_close(fd));
-    ::CloseHandle(hTemplate);
+    EXPECT_TRUE(::GetFileInformationByHandle(hNew, &info[2]));
+    EXPECT_TRUE(::CloseHandle(hNew));
     EXPECT_EQ(std::string("new") + tavlen_test::kReportLineEnd, tavlen_test::ReadFileBytes(made));
-    EXPECT_TRUE(tavlen_test::IsMarked(made)) << "the template's attributes are the new file's";
 }
 
 TEST(FullPathName, AsksForTheSizeItNeedsAndPointsAtTheName)
 {
+    using tavlen_test::Utf8ToUtf16;
     tavlen_test::TempDir dir;
     ASSERT_TRUE(::SetCurrentDirectoryA(dir.path().c_str()));
-    DWORD nNeeded = ::GetFullPathNameA("report.txt", 0, NULL, NULL);
-    std::string expected = dir.File("report.txt");
+    const tavlen_test::WString name = Utf8ToUtf16("report.txt");
+    DWORD nNeeded = ::GetFullPathNameW(name.c_str(), 0, NULL, NULL);
+    tavlen_test::WString expected = tavlen_test::AnsiToUtf16(dir.File("report.txt"));
     ASSERT_EQ(expected.size() + 1, nNeeded) << "the size with its terminator";
 
-    std::vector<char> buf(nNeeded);
-    char* pszName = NULL;
-    EXPECT_EQ(nNeeded, ::GetFullPathNameA("report.txt", nNeeded - 1, buf.data(), &pszName)) << "one too small";
-    EXPECT_EQ(nNeeded - 1, ::GetFullPathNameA("report.txt", nNeeded, buf.data(), &pszName));
-    EXPECT_EQ(expected, std::string(buf.data()));
+    std::vector<WCHAR> buf(nNeeded);
+    WCHAR* pszName = NULL;
+    EXPECT_EQ(nNeeded, ::GetFullPathNameW(name.c_str(), nNeeded - 1, buf.data(), &pszName)) << "one too small";
+    EXPECT_EQ(nNeeded - 1, ::GetFullPathNameW(name.c_str(), nNeeded, buf.data(), &pszName));
+    EXPECT_EQ(expected, tavlen_test::WString(buf.data()));
     ASSERT_NE(nullptr, pszName);
-    EXPECT_STREQ("report.txt", pszName);
+    EXPECT_EQ(name, tavlen_test::WString(pszName));
 
-    std::string strDir = dir.path() + tavlen_test::kPathSeparator;
-    std::vector<char> dirBuf(strDir.size() + 16);
+    tavlen_test::WString strDir = tavlen_test::AnsiToUtf16(dir.path() + tavlen_test::kPathSeparator);
+    std::vector<WCHAR> dirBuf(strDir.size() + 16);
     pszName = buf.data();
-    EXPECT_EQ(strDir.size(), ::GetFullPathNameA(strDir.c_str(), (DWORD)dirBuf.size(), dirBuf.data(), &pszName));
+    EXPECT_EQ(strDir.size(), ::GetFullPathNameW(strDir.c_str(), (DWORD)dirBuf.size(), dirBuf.data(), &pszName));
     EXPECT_EQ(nullptr, pszName) << "a folder's path names no file";
-    EXPECT_EQ(0u, ::GetFullPathNameA("", (DWORD)buf.size(), buf.data(), &pszName));
+    EXPECT_EQ(0u, ::GetFullPathNameW(tavlen_test::WString().c_str(), (DWORD)buf.size(), buf.data(), &pszName));
 }
 
 TEST(Security, SecondCallInAProcessIsTooLate)

@@ -1,4 +1,4 @@
-// kernel32: local time, files and moves, local memory, last error, the program's module and its resources.
+// kernel32: local time, files, their identity and moves, handles, local memory, last error, the program's module and its resources.
 #pragma once
 
 #include "windef.h"
@@ -32,6 +32,7 @@ void WINAPI SetLastError(DWORD dwErrCode);
 #define GENERIC_WRITE 0x40000000
 #define FILE_READ_EA 0x00000008
 #define FILE_READ_ATTRIBUTES 0x00000080
+#define DELETE 0x00010000
 #define READ_CONTROL 0x00020000
 #define WRITE_DAC 0x00040000
 #define WRITE_OWNER 0x00080000
@@ -41,6 +42,8 @@ void WINAPI SetLastError(DWORD dwErrCode);
 #define CREATE_NEW 1
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define DUPLICATE_SAME_ACCESS 0x00000002
 
 #define FILE_TYPE_UNKNOWN 0x0000
 #define FILE_TYPE_DISK 0x0001
@@ -49,32 +52,64 @@ void WINAPI SetLastError(DWORD dwErrCode);
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_NOT_CONTENT_INDEXED 0x00002000
 
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 
-// OPEN_EXISTING opens a file as it is; CREATE_NEW, for writing only, makes a new one, after hTemplateFile's
-// owner and permission bits where it is given. Share modes are not kept: any open file may be replaced.
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+typedef struct _FILETIME
+{
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+
+typedef struct _BY_HANDLE_FILE_INFORMATION
+{
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+// Names are UTF-16, each converted to the host's bytes as the ANSI code page converts it. OPEN_EXISTING opens a
+// file as it is; without read or write access only to tell what it is, and with FILE_FLAG_OPEN_REPARSE_POINT a
+// link itself. CREATE_NEW, for writing only, makes a new one; a caller that asks to set its rules (WRITE_DAC)
+// gets it readable by its owner alone until it does. Share modes and templates are not kept: any open file may
+// be replaced.
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 DWORD WINAPI GetFileType(HANDLE hFile);
+// The device and inode stand for the volume serial number and the file index.
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 BOOL WINAPI SetEndOfFile(HANDLE hFile);
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPVOID lpOverlapped);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh, DWORD dwMoveMethod);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+// Only this process's own handles, duplicated with the same access.
+HANDLE WINAPI GetCurrentProcess();
+BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE hTargetProcessHandle,
+                            LPHANDLE lpTargetHandle, DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
-DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
+DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR* lpFilePart);
 // There are no short names here: a path that names something is its own long path.
-DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer);
-BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DWORD cchBufferLength);
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
-BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
-BOOL WINAPI CreateHardLinkA(LPCSTR lpFileName, LPCSTR lpExistingFileName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath, DWORD cchBuffer);
+BOOL WINAPI GetVolumePathNameW(LPCWSTR lpszFileName, LPWSTR lpszVolumePathName, DWORD cchBufferLength);
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+BOOL WINAPI CreateHardLinkW(LPCWSTR lpFileName, LPCWSTR lpExistingFileName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
 

@@ -48,6 +48,7 @@ typedef LONG_PTR LRESULT;
 
 // Handles are opaque: no one but their owner ever looks inside.
 typedef void* HANDLE;
+typedef HANDLE* LPHANDLE;
 #define COMPAT_DECLARE_HANDLE(name) struct name##__; typedef struct name##__* name
 COMPAT_DECLARE_HANDLE(HWND);
 COMPAT_DECLARE_HANDLE(HINSTANCE);
@@ -90,6 +91,13 @@ typedef struct _ACL
     WORD AceCount;
     WORD Sbz2;
 } ACL, *PACL;
+typedef struct _ACE_HEADER
+{
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;
+} ACE_HEADER;
+#define INHERITED_ACE 0x10
 typedef void* PSECURITY_DESCRIPTOR;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL, *PSECURITY_DESCRIPTOR_CONTROL;
 #define SE_DACL_PROTECTED 0x1000

@@ -45,6 +45,12 @@ void compat__set_error_from_errno(int nErrno)
     case ENOMEM: dwError = ERROR_NOT_ENOUGH_MEMORY; break;
     case EBADF: dwError = ERROR_INVALID_HANDLE; break;
     case ENOSPC: dwError = ERROR_DISK_FULL; break;
+    case EDQUOT: dwError = ERROR_DISK_QUOTA_EXCEEDED; break;
+    case EFBIG: dwError = ERROR_FILE_TOO_LARGE; break;
+    case EIO: dwError = ERROR_IO_DEVICE; break;
+    case ENOSYS:
+    case EOPNOTSUPP: dwError = ERROR_NOT_SUPPORTED; break;
+    case EXDEV: dwError = ERROR_NOT_SAME_DEVICE; break;
     case EPIPE: dwError = ERROR_BROKEN_PIPE; break;
     case ENXIO: dwError = ERROR_PIPE_NOT_CONNECTED; break;
     case EBUSY: dwError = ERROR_BUSY; break;

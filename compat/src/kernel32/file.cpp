@@ -1,4 +1,5 @@
-// Files: opening and creating them, full path names as the file system resolves them, and whole-file moves.
+// Files: opening and creating them by UTF-16 name, their identity, full path names as the file system resolves
+// them, and whole-file moves.
 #include <windows.h>
 
 #include <errno.h>
@@ -60,51 +61,44 @@ int OpenFlagsFor(DWORD dwDesiredAccess)
 }
 
 // A pipe without a reader refuses a writer at once instead of blocking the open; once open, the handle
-// blocks as Windows' do. The open sets no other flag that F_SETFL changes, so one call clears it.
-HANDLE OpenExisting(LPCSTR lpFileName, DWORD dwDesiredAccess)
+// blocks as Windows' do. The open sets no other flag that F_SETFL changes, so one call clears it. Without read
+// or write access the file is only looked at, as a path, which needs no right to its contents.
+HANDLE OpenExisting(const char* pszPath, DWORD dwDesiredAccess, DWORD dwFlags)
 {
-    int fd = compat__sys::open(lpFileName, OpenFlagsFor(dwDesiredAccess) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
+    bool bLookOnly = !(dwDesiredAccess & (GENERIC_READ | GENERIC_WRITE));
+    int nFlags = (bLookOnly ? O_PATH : OpenFlagsFor(dwDesiredAccess) | O_NOCTTY | O_NONBLOCK) | O_CLOEXEC |
+                 ((dwFlags & FILE_FLAG_OPEN_REPARSE_POINT) ? O_NOFOLLOW : 0);
+    int fd = compat__sys::open(pszPath, nFlags, 0);
     if (fd < 0)
         return FailHandle(errno);
-    compat__sys::fcntl(fd, F_SETFL, 0);
+    if (!bLookOnly)
+        compat__sys::fcntl(fd, F_SETFL, 0);
     return compat__handle_of(fd);
 }
 
-// The template's owner first, since a change of owner clears the setuid and setgid bits, then its mode. Only
-// a privileged process may give a file away: without that right the file stays the caller's, as a file it
-// had written in place would have.
-bool TakeOwnerAndMode(int fd, const struct stat& st)
+// A link or anything else at the name refuses the creation.
+HANDLE CreateNew(const char* pszPath, mode_t nMode)
 {
-    if (compat__sys::fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM)
-        return false;
-    return compat__sys::fchmod(fd, st.st_mode & 07777) == 0;
-}
-
-// A link or anything else at the name refuses the creation. A file made after a template starts readable
-// by its owner alone, so that it is never wider than the template, and takes the template's owner and mode
-// before anything is written to it. A failure leaves no file behind.
-HANDLE CreateNew(LPCSTR lpFileName, HANDLE hTemplateFile)
-{
-    struct stat st;
-    if (hTemplateFile != NULL && compat__sys::fstat(compat__descriptor_of(hTemplateFile), &st) != 0)
-        return FailHandle(EBADF);
-    int fd = compat__sys::open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                               hTemplateFile != NULL ? 0600 : 0666);
+    int fd = compat__sys::open(pszPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, nMode);
     if (fd < 0 && errno == EEXIST)
     {
         SetLastError(ERROR_FILE_EXISTS);
         return INVALID_HANDLE_VALUE;
     }
-    if (fd < 0)
-        return FailHandle(errno);
-    if (hTemplateFile != NULL && !TakeOwnerAndMode(fd, st))
-    {
-        int nErrno = errno;
-        compat__sys::close(fd);
-        compat__sys::unlink(lpFileName);
-        return FailHandle(nErrno);
-    }
-    return compat__handle_of(fd);
+    return fd < 0 ? FailHandle(errno) : compat__handle_of(fd);
+}
+
+// A UTF-16 name as the host's bytes: each character as the ANSI code page converts it, so a name that came from
+// the host's bytes goes back to them exactly.
+bool BytesOf(LPCWSTR pszName, std::string& strBytes)
+{
+    if (pszName == NULL)
+        return false;
+    int nBytes = WideCharToMultiByte(CP_ACP, 0, pszName, -1, NULL, 0, NULL, NULL);
+    strBytes.assign(nBytes > 0 ? (size_t)nBytes : 1, 0);
+    WideCharToMultiByte(CP_ACP, 0, pszName, -1, &strBytes[0], nBytes, NULL, NULL);
+    strBytes.resize(strBytes.size() - 1);
+    return true;
 }
 
 bool CurrentDirectory(std::string& strDir)
@@ -179,12 +173,13 @@ bool ResolvePath(std::string strPath, std::string& strFull)
     return false;
 }
 
-DWORD CopyPath(const std::string& strPath, DWORD nBufferLength, LPSTR lpBuffer)
+// As Windows gives a path: its length when it fits with its terminator, or else the size it needs.
+DWORD CopyPath(const std::string& strPath, DWORD nBufferLength, LPWSTR lpBuffer)
 {
-    if (strPath.size() >= nBufferLength || lpBuffer == NULL)
-        return (DWORD)strPath.size() + 1;
-    memcpy(lpBuffer, strPath.c_str(), strPath.size() + 1);
-    return (DWORD)strPath.size();
+    int nUnits = MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, NULL, 0);
+    if ((DWORD)nUnits > nBufferLength || lpBuffer == NULL)
+        return (DWORD)nUnits;
+    return (DWORD)MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, lpBuffer, nUnits) - 1;
 }
 
 // Where statx cannot tell, a mount point is where the device changes; a file bound over another on the
@@ -249,16 +244,16 @@ void SyncDirectoryOf(const char* pszPath)
 
 } // namespace
 
-// Files are opened as they are, or created new; a template gives a new file its owner and permission bits.
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
-                          DWORD dwCreationDisposition, DWORD, HANDLE hTemplateFile)
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE)
 {
-    if (lpFileName == NULL)
+    std::string strPath;
+    if (!BytesOf(lpFileName, strPath))
         return FailHandle(EINVAL);
     if (dwCreationDisposition == OPEN_EXISTING)
-        return OpenExisting(lpFileName, dwDesiredAccess);
+        return OpenExisting(strPath.c_str(), dwDesiredAccess, dwFlagsAndAttributes);
     if (dwCreationDisposition == CREATE_NEW && (dwDesiredAccess & GENERIC_WRITE) && !(dwDesiredAccess & GENERIC_READ))
-        return CreateNew(lpFileName, hTemplateFile);
+        return CreateNew(strPath.c_str(), (dwDesiredAccess & WRITE_DAC) ? 0600 : 0666);
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
 }
@@ -278,6 +273,24 @@ DWORD WINAPI GetFileType(HANDLE hFile)
     if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
         return FILE_TYPE_PIPE;
     return FILE_TYPE_UNKNOWN;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation)
+{
+    struct stat st;
+    if (hFile == INVALID_HANDLE_VALUE || hFile == NULL || lpFileInformation == NULL ||
+        compat__sys::fstat(compat__descriptor_of(hFile), &st) != 0)
+        return Fail(lpFileInformation == NULL ? EINVAL : EBADF);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    info.dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    info.dwVolumeSerialNumber = (DWORD)((uint64_t)st.st_dev ^ ((uint64_t)st.st_dev >> 32));
+    info.nFileSizeHigh = (DWORD)((uint64_t)st.st_size >> 32);
+    info.nFileSizeLow = (DWORD)st.st_size;
+    info.nNumberOfLinks = (DWORD)st.st_nlink;
+    info.nFileIndexHigh = (DWORD)((uint64_t)st.st_ino >> 32);
+    info.nFileIndexLow = (DWORD)st.st_ino;
+    *lpFileInformation = info;
+    return TRUE;
 }
 
 BOOL WINAPI SetEndOfFile(HANDLE hFile)
@@ -342,6 +355,23 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
     return compat__sys::close(compat__descriptor_of(hObject)) == 0 ? TRUE : Fail(errno);
 }
 
+// Windows' own value for it, which no handle has.
+HANDLE WINAPI GetCurrentProcess()
+{
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+}
+
+BOOL WINAPI DuplicateHandle(HANDLE, HANDLE hSourceHandle, HANDLE, LPHANDLE lpTargetHandle, DWORD, BOOL, DWORD)
+{
+    if (hSourceHandle == INVALID_HANDLE_VALUE || hSourceHandle == NULL || lpTargetHandle == NULL)
+        return Fail(EBADF);
+    int fd = compat__sys::fcntl(compat__descriptor_of(hSourceHandle), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return Fail(errno);
+    *lpTargetHandle = compat__handle_of(fd);
+    return TRUE;
+}
+
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
 {
     struct stat st;
@@ -359,39 +389,47 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
 
 // Windows resolves "." and ".." by the name alone, because its file systems do; here they are resolved as
 // the file system resolves them, so a relative path needs a working folder that still exists.
-DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart)
+DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR* lpFilePart)
 {
+    std::string strPath, strCwd, strFull;
     if (lpFileName == NULL || lpFileName[0] == 0)
     {
         SetLastError(lpFileName == NULL ? ERROR_INVALID_PARAMETER : ERROR_INVALID_NAME);
         return 0;
     }
-    std::string strPath = lpFileName, strCwd, strFull;
+    BytesOf(lpFileName, strPath);
     if (strPath[0] != '/' && !CurrentDirectory(strCwd))
         return Fail(errno);
     if (!ResolvePath(strPath[0] == '/' ? strPath : strCwd + "/" + strPath, strFull))
         return Fail(errno);
     DWORD nResult = CopyPath(strFull, nBufferLength, lpBuffer);
     if (nResult < nBufferLength && lpFilePart != NULL)
-        *lpFilePart = strFull.back() == '/' ? NULL : lpBuffer + strFull.rfind('/') + 1;
+    {
+        LPWSTR pszAfterSlash = lpBuffer;
+        for (LPWSTR pch = lpBuffer; *pch != 0; ++pch)
+            if (*pch == '/')
+                pszAfterSlash = pch + 1;
+        *lpFilePart = *pszAfterSlash == 0 ? NULL : pszAfterSlash;
+    }
     return nResult;
 }
 
 // Names have no short form here, so the long one is the path itself; whether anything is there is for an open
 // to find, as the caller's has.
-DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer)
+DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath, DWORD cchBuffer)
 {
-    if (lpszShortPath == NULL)
+    std::string strPath;
+    if (!BytesOf(lpszShortPath, strPath))
         return Fail(EINVAL);
-    return CopyPath(lpszShortPath, cchBuffer, lpszLongPath);
+    return CopyPath(strPath, cchBuffer, lpszLongPath);
 }
 
 // The mount point that the path lies on, with a separator at its end.
-BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DWORD cchBufferLength)
+BOOL WINAPI GetVolumePathNameW(LPCWSTR lpszFileName, LPWSTR lpszVolumePathName, DWORD cchBufferLength)
 {
-    if (lpszFileName == NULL || lpszFileName[0] != '/' || lpszVolumePathName == NULL)
+    std::string strPath;
+    if (!BytesOf(lpszFileName, strPath) || strPath.empty() || strPath[0] != '/' || lpszVolumePathName == NULL)
         return Fail(EINVAL);
-    std::string strPath = lpszFileName;
     while (strPath.size() > 1 && strPath.back() == '/')
         strPath.pop_back();
     std::string strMount;
@@ -410,38 +448,41 @@ BOOL WINAPI GetVolumePathNameA(LPCSTR lpszFileName, LPSTR lpszVolumePathName, DW
     return TRUE;
 }
 
-BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags)
 {
-    if (lpExistingFileName == NULL || lpNewFileName == NULL)
+    std::string strFrom, strTo;
+    if (!BytesOf(lpExistingFileName, strFrom) || !BytesOf(lpNewFileName, strTo))
         return Fail(EINVAL);
     struct stat st;
-    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && compat__sys::lstat(lpNewFileName, &st) == 0)
+    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && compat__sys::lstat(strTo.c_str(), &st) == 0)
     {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
-    if (compat__sys::rename(lpExistingFileName, lpNewFileName) != 0)
+    if (compat__sys::rename(strFrom.c_str(), strTo.c_str()) != 0)
         return Fail(errno);
     if (dwFlags & MOVEFILE_WRITE_THROUGH)
-        SyncDirectoryOf(lpNewFileName);
+        SyncDirectoryOf(strTo.c_str());
     return TRUE;
 }
 
-BOOL WINAPI CreateHardLinkA(LPCSTR lpFileName, LPCSTR lpExistingFileName, LPSECURITY_ATTRIBUTES)
+BOOL WINAPI CreateHardLinkW(LPCWSTR lpFileName, LPCWSTR lpExistingFileName, LPSECURITY_ATTRIBUTES)
 {
-    if (lpFileName == NULL || lpExistingFileName == NULL)
+    std::string strLink, strExisting;
+    if (!BytesOf(lpFileName, strLink) || !BytesOf(lpExistingFileName, strExisting))
         return Fail(EINVAL);
-    if (compat__sys::link(lpExistingFileName, lpFileName) != 0)
+    if (compat__sys::link(strExisting.c_str(), strLink.c_str()) != 0)
         return Fail(errno);
-    SyncDirectoryOf(lpFileName);
+    SyncDirectoryOf(strLink.c_str());
     return TRUE;
 }
 
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName)
 {
-    if (lpFileName == NULL)
+    std::string strPath;
+    if (!BytesOf(lpFileName, strPath))
         return Fail(EINVAL);
-    return compat__sys::unlink(lpFileName) == 0 ? TRUE : Fail(errno);
+    return compat__sys::unlink(strPath.c_str()) == 0 ? TRUE : Fail(errno);
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)

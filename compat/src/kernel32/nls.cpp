@@ -1,4 +1,4 @@
-// UTF-8 and UTF-16: the ANSI code page of this build is UTF-8, and anything malformed becomes U+FFFD.
+// UTF-8 and UTF-16: strict UTF-8, and the ANSI code page, which is the host's bytes and carries any byte through.
 #include <windows.h>
 
 #include <stdint.h>
@@ -71,6 +71,33 @@ int EncodeUtf16(char32_t ch, WCHAR* p)
         return p[0] = (WCHAR)ch, 1;
     p[0] = (WCHAR)(0xD800 + ((ch - 0x10000) >> 10)), p[1] = (WCHAR)(0xDC00 + ((ch - 0x10000) & 0x3FF));
     return 2;
+}
+
+// A byte that begins no UTF-8 character is carried as U+DC80 to U+DCFF, which no valid text holds, as Python's
+// surrogateescape carries it: file names are bytes here, and a name must convert back to the file it names.
+const char32_t kEscapedByte = 0xDC00;
+
+int DecodeHostBytes(const unsigned char* p, int n, char32_t& ch)
+{
+    int nUsed = DecodeUtf8(p, n, ch);
+    if (nUsed == 1 && p[0] >= 0x80)
+        ch = kEscapedByte + p[0];
+    return nUsed;
+}
+
+int DecodeHostUtf16(const WCHAR* p, int n, char32_t& ch)
+{
+    int nUsed = DecodeUtf16(p, n, ch);
+    if (p[0] >= kEscapedByte + 0x80 && p[0] <= kEscapedByte + 0xFF)
+        ch = p[0];
+    return nUsed;
+}
+
+int EncodeHostBytes(char32_t ch, char* p)
+{
+    if (ch >= kEscapedByte + 0x80 && ch <= kEscapedByte + 0xFF)
+        return p[0] = (char)(ch - kEscapedByte), 1;
+    return EncodeUtf8(ch, p);
 }
 
 bool IsSupported(UINT codePage)
@@ -158,7 +185,7 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD, LPCSTR lpMultiByteStr, int 
     // -1 converts through the terminator, which is then counted too.
     int nIn = cbMultiByte < 0 ? (int)strlen(lpMultiByteStr) + 1 : cbMultiByte;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
-    return Convert(p, nIn, DecodeUtf8, EncodeUtf16, lpWideCharStr, cchWideChar);
+    return Convert(p, nIn, CodePage == CP_ACP ? DecodeHostBytes : DecodeUtf8, EncodeUtf16, lpWideCharStr, cchWideChar);
 }
 
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
@@ -175,5 +202,6 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int 
     if (lpUsedDefaultChar != NULL)
         *lpUsedDefaultChar = FALSE;
     int nIn = cchWideChar < 0 ? WideLength(lpWideCharStr) + 1 : cchWideChar;
-    return Convert(lpWideCharStr, nIn, DecodeUtf16, EncodeUtf8, lpMultiByteStr, cbMultiByte);
+    return Convert(lpWideCharStr, nIn, CodePage == CP_ACP ? DecodeHostUtf16 : DecodeUtf16,
+                   CodePage == CP_ACP ? EncodeHostBytes : EncodeUtf8, lpMultiByteStr, cbMultiByte);
 }
