@@ -1,7 +1,7 @@
 #!/bin/sh
 # Checks the built program's image: x86 of the given width, GUI subsystem, imports from Windows' own DLLs only,
-# ASLR and DEP kept with the relocations that ASLR needs, no link time stamped, no bigger than it may be, and
-# of the size the README gives it.
+# ASLR and DEP kept with the relocations that ASLR needs, no link time stamped, nothing its own start leaves
+# uninitialised, no bigger than it may be, and of the size the README gives it.
 # Usage: check-pe.sh OBJDUMP PROGRAM.exe 32|64 MAX-BYTES README.md
 objdump=$1 exe=$2 bits=$3 max_bytes=$4 readme=$5
 headers=$("$objdump" -p "$exe") || exit 1
@@ -23,10 +23,15 @@ echo "$headers" | grep -Eq '^Entry 5 [0-9a-f]+ [0-9a-f]*[1-9a-f][0-9a-f]* Base R
 echo "$headers" | grep -Eq '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970' ||
     { echo "a link time is stamped"; fail=1; }
 
+# The program's own start (framework/startup.cpp) runs none of the runtime's initialiser tables and sets up no
+# thread-local data: an object that brings either would link, and then never be initialised.
+"$objdump" -h "$exe" | grep -Eq '^ *[0-9]+ \.(CRT|tls) ' &&
+    { echo "has a .CRT or .tls section, which the program's own start never initialises"; fail=1; }
+
 size=$(wc -c <"$exe")
 [ "$size" -le "$max_bytes" ] || { echo "$size bytes, more than $max_bytes"; fail=1; }
 # The README's table of the images gives a size for each release's compiler:
-# | `build/windows/Tavlen.exe` | where it runs | 31,232 bytes built on Debian 12, 30,720 on Debian 13 (at most ...) |
+# | `build/windows/Tavlen.exe` | where it runs | 22,528 bytes built on Debian 12, 30,720 on Debian 13 (at most ...) |
 told=$(sed -n "s/^| \`build\/$build\/Tavlen.exe\` |.*| \(.*\) (at most .*/\1/p" "$readme" |
     grep -oE '[0-9]{1,3}(,[0-9]{3})+' | tr -d , | tr '\n' ' ')
 case " $told" in
