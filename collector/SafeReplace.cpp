@@ -43,13 +43,6 @@ public:
             memcpy(psz, pch, nLength * sizeof(WCHAR));
         return psz != NULL;
     }
-    void Swap(CWideText& other)
-    {
-        WCHAR* psz = m_psz;
-        int nLength = m_nLength;
-        m_psz = other.m_psz, m_nLength = other.m_nLength;
-        other.m_psz = psz, other.m_nLength = nLength;
-    }
     operator LPCWSTR() const { return m_psz; }
     int GetLength() const { return m_nLength; }
     bool IsNull() const { return m_psz == NULL; }
@@ -148,8 +141,7 @@ bool ToLongForm(CWideText& strFull, int& nDirLength)
     memcpy(pch, kShare, nPrefix * sizeof(WCHAR));
     memcpy(pch + nPrefix, psz + nSkip, (strFull.GetLength() - nSkip) * sizeof(WCHAR));
     nDirLength += nPrefix - nSkip;
-    strFull.Swap(strLong);
-    return true;
+    return strFull.Assign(strLong, strLong.GetLength());
 }
 
 // The full path of what the path names, in nDirLength the length of its folder with the trailing separator;

@@ -1,13 +1,11 @@
 // Tavlen.exe's own start in place of the runtime's: only the steps the program relies on, in a fraction of the bytes.
 #include <windows.h>
 
-#include <crt_compat.h>
 #include <stdlib.h>
 
 extern "C" {
 
 // msvcrt's own start-up calls, which only the runtime's sources declare.
-int __cdecl __getmainargs(int* pArgc, char*** pArgv, char*** pEnv, int nDoWildCard, _startupinfo* pStartInfo);
 void __cdecl __set_app_type(int nAppType);
 
 // GNU ld lays each list out as -1, the functions, then 0.
@@ -27,18 +25,6 @@ namespace {
 
 // msvcrt's _GUI_APP: a run-time error is shown in a message box, as the program has no console to print it to.
 const int kGuiApp = 2;
-
-// msvcrt's split of the ANSI line fills its __argc and __argv, which the framework reads; the start itself needs
-// nothing back. No wildcards are expanded, as the runtime's start expands none. Inline, so that the day the
-// framework reads only the UTF-16 split, deleting the one call of this is the whole change.
-inline void SplitAnsiArguments()
-{
-    int nArgs;
-    char** ppszArgs;
-    char** ppszEnv;
-    _startupinfo startInfo = { 0 };
-    __getmainargs(&nArgs, &ppszArgs, &ppszEnv, 0, &startInfo);
-}
 
 void __cdecl RunDestructorList()
 {
@@ -95,7 +81,6 @@ int ShowCommand()
 extern "C" void WinMainCRTStartup()
 {
     __set_app_type(kGuiApp);
-    SplitAnsiArguments();
     RunConstructorList();
     exit(WinMain(::GetModuleHandleA(NULL), NULL, CommandLineAfterProgramName(), ShowCommand()));
 }
