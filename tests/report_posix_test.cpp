@@ -324,7 +324,7 @@ TEST(ReportRace, AFileThatTookTheReportsNameIsNotReplaced)
 
     compat_sys_inject("fsync", 1, 0, SwapReportForOther, &swap);
     WriteReport(path);
-    EXPECT_FALSE(compat_sys_clear()) << "the temporary file was flushed";
+    EXPECT_FALSE(compat_sys_clear()) << "the temporary file is flushed before its move";
     EXPECT_EQ("another file\n", tavlen_test::ReadFileBytes(path));
     EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(dir.File("moved.txt")));
     EXPECT_TRUE(TempFiles(dir.path()).empty());
