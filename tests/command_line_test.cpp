@@ -12,6 +12,7 @@
 using tavlen_test::LocalStamp;
 using tavlen_test::MatchesStampLayout;
 using tavlen_test::ReadFileBytes;
+using tavlen_test::ReadFileBytesUtf8;
 using tavlen_test::TempDir;
 using tavlen_test::WriteFileBytes;
 
@@ -73,60 +74,66 @@ struct LookAlikeLine
 {
     UINT nCodePage;
     const char* pszArgs;
-    // Below the top folder: the file the line names once each look-alike is taken for the character it resembles,
-    // which must stay as it was; or, where the code page holds the line exactly, the file it must write.
-    const char* pszFile;
-    bool bExact;
+    // Below the top folder, NULL for none: the file the line names once each look-alike is taken for the character
+    // it resembles, which must stay as it was; and the file of exactly the line's own name, which it must write.
+    const char* pszKept;
+    const char* pszWritten;
 };
 
 // Run in the top folder's "work", which has a folder "sub": fullwidth, mathematical and dash forms of the switch
-// and of the path's dots, separators and letters, and an ideographic blank, which on Windows, where the runtime
-// splits the converted line, splits the path in two. In code page 932 the yen sign stands for '\', the soft
-// hyphen for '-' and an accented letter for the plain one.
+// and of the path's dots, separators and letters, an ideographic blank, and names the code page lacks. In the
+// switch a look-alike rejects the line; in the path it is just a character of the file's name, and the UTF-16
+// line is split at real blanks only. In code page 932 the yen sign stands for '\', the soft hyphen for '-' and
+// an accented letter for the plain one. A line that writes a name the code page lacks was rejected while the path
+// went through the ANSI code page, as the name did not convert back.
 const LookAlikeLine kLookAlikes[] = {
-    { 1252, "/f sub\\．．＼esc.txt", "work\\esc.txt", false },
-    { 1252, "/f ．．\\esc.txt", "esc.txt", false },
-    { 1252, "/f sub／..／esc.txt", "work\\esc.txt", false },
-    { 1252, "/f sub∕..∕esc.txt", "work\\esc.txt", false },
-    { 1252, "/f sub⁄..⁄esc.txt", "work\\esc.txt", false },
-    { 1252, "/f sub\\ａｄｍｉｎ.txt", "work\\sub\\admin.txt", false },
-    { 1252, "/f sub\\Ādmin.txt", "work\\sub\\Admin.txt", false },
-    { 1252, "/f sub\\a　b.txt", "work\\sub\\a b.txt", false },
-    { 1252, "/ｆ r.txt", "work\\r.txt", false },
-    { 1252, "/Ｆ r.txt", "work\\r.txt", false },
-    { 1252, "／f r.txt", "work\\r.txt", false },
-    { 1252, "∕f r.txt", "work\\r.txt", false },
-    { 1252, "⁄f r.txt", "work\\r.txt", false },
-    { 1252, "－f r.txt", "work\\r.txt", false },
-    { 1252, "‐f r.txt", "work\\r.txt", false },
-    { 1252, "‑f r.txt", "work\\r.txt", false },
-    { 1252, "−f r.txt", "work\\r.txt", false },
-    { 1252, "/f ¥é.txt", "work\\¥é.txt", true },
-    { 932, "/f sub¥..¥yen.txt", "work\\yen.txt", false },
-    { 932, "/f ..¥yen.txt", "yen.txt", false },
-    { 932, "/f sub\\ádmin.txt", "work\\sub\\admin.txt", false },
-    { 932, "\xc2\xad" "f r.txt", "work\\r.txt", false },
+    { 1252, "/f sub\\．．＼esc.txt", "work\\esc.txt", "work\\sub\\．．＼esc.txt" },
+    // No folder "．．" is there.
+    { 1252, "/f ．．\\esc.txt", "esc.txt", NULL },
+    { 1252, "/f sub／..／esc.txt", "work\\esc.txt", "work\\sub／..／esc.txt" },
+    { 1252, "/f sub∕..∕esc.txt", "work\\esc.txt", "work\\sub∕..∕esc.txt" },
+    { 1252, "/f sub⁄..⁄esc.txt", "work\\esc.txt", "work\\sub⁄..⁄esc.txt" },
+    { 1252, "/f sub\\ａｄｍｉｎ.txt", "work\\sub\\admin.txt", "work\\sub\\ａｄｍｉｎ.txt" },
+    { 1252, "/f sub\\Ādmin.txt", "work\\sub\\Admin.txt", "work\\sub\\Ādmin.txt" },
+    { 1252, "/f sub\\a　b.txt", "work\\sub\\a b.txt", "work\\sub\\a　b.txt" },
+    { 1252, "/ｆ r.txt", "work\\r.txt", NULL },
+    { 1252, "/Ｆ r.txt", "work\\r.txt", NULL },
+    { 1252, "／f r.txt", "work\\r.txt", NULL },
+    { 1252, "∕f r.txt", "work\\r.txt", NULL },
+    { 1252, "⁄f r.txt", "work\\r.txt", NULL },
+    { 1252, "－f r.txt", "work\\r.txt", NULL },
+    { 1252, "‐f r.txt", "work\\r.txt", NULL },
+    { 1252, "‑f r.txt", "work\\r.txt", NULL },
+    { 1252, "−f r.txt", "work\\r.txt", NULL },
+    { 1252, "/f ¥é.txt", NULL, "work\\¥é.txt" },
+    { 1252, "/f 山田.txt", NULL, "work\\山田.txt" },
+    { 1252, "/f \"Şahin Łukasz.txt\"", "work\\Sahin Lukasz.txt", "work\\Şahin Łukasz.txt" },
+    { 932, "/f sub¥..¥yen.txt", "work\\yen.txt", "work\\sub¥..¥yen.txt" },
+    { 932, "/f ..¥yen.txt", "yen.txt", "work\\..¥yen.txt" },
+    { 932, "/f sub\\ádmin.txt", "work\\sub\\admin.txt", "work\\sub\\ádmin.txt" },
+    { 932, "\xc2\xad" "f r.txt", "work\\r.txt", NULL },
     // Its second byte is the value of a backslash.
-    { 932, "/f 表.txt", "work\\表.txt", true },
+    { 932, "/f 表.txt", NULL, "work\\表.txt" },
+    { 932, "/f \"Şahin Łukasz.txt\"", NULL, "work\\Şahin Łukasz.txt" },
 };
 
-// Every name in the folders a look-alike path could reach, each with its folder.
-std::vector<std::string> Reachable(const TempDir& top)
+// Every name in the folders a look-alike path could reach, each with its folder, in UTF-8.
+std::vector<std::string> Reachable(const std::string& top)
 {
     std::vector<std::string> names;
     for (const char* pszFolder : { "", "work", "work\\sub" })
     {
-        std::string folder = *pszFolder != 0 ? top.File(pszFolder) : top.path();
-        for (const std::string& name : tavlen_test::ListFolder(folder))
+        std::string folder = *pszFolder != 0 ? tavlen_test::JoinPath(top, pszFolder) : top;
+        for (const std::string& name : tavlen_test::ListFolderUtf8(folder))
             names.push_back(tavlen_test::JoinPath(folder, name));
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-// A look-alike must leave every file as it was and make none; the code page's own characters still name theirs.
-// The lines are given in UTF-16, as a caller that names such files does.
-void ExpectLookAlikesTouchNothing(UINT nCodePage)
+// A look-alike must leave the file it resembles as it was, and a line write only the file of its own name. The
+// lines are given in UTF-16, as a caller that names such files does.
+void ExpectLookAlikesNameOnlyTheirOwnFile(UINT nCodePage)
 {
     if (tavlen_test::AnsiCodePage() == CP_UTF8)
         GTEST_SKIP() << "the ANSI code page here is UTF-8, which holds every character";
@@ -141,22 +148,30 @@ void ExpectLookAlikesTouchNothing(UINT nCodePage)
             continue;
         SCOPED_TRACE(std::string("arguments: ") + line.pszArgs);
         TempDir top;
+        const std::string topUtf8 = tavlen_test::AnsiToUtf8(top.path());
         ASSERT_TRUE(::CreateDirectoryA(top.File("work").c_str(), NULL));
         ASSERT_TRUE(::CreateDirectoryA(top.File("work\\sub").c_str(), NULL));
-        std::string file = top.File(tavlen_test::Utf16ToAnsi(tavlen_test::Utf8ToUtf16(line.pszFile)));
-        if (!line.bExact)
-            WriteFileBytes(file, kKept);
-        std::vector<std::string> expected = Reachable(top);
-        if (line.bExact)
+        std::string kept = line.pszKept != NULL ? tavlen_test::JoinPath(topUtf8, line.pszKept) : std::string();
+        std::string written = line.pszWritten != NULL ? tavlen_test::JoinPath(topUtf8, line.pszWritten) : std::string();
+        if (!kept.empty())
+            tavlen_test::WriteFileBytesUtf8(kept, kKept);
+        std::vector<std::string> expected = Reachable(topUtf8);
+        if (!written.empty())
         {
-            expected.push_back(file);
+            expected.push_back(written);
             std::sort(expected.begin(), expected.end());
         }
 
         tavlen_test::WString exe = tavlen_test::AnsiToUtf16("\"" + tavlen_test::TavlenExe() + "\" ");
+        std::string before = LocalStamp();
         EXPECT_EQ(0u, tavlen_test::RunProcess(exe + tavlen_test::Utf8ToUtf16(line.pszArgs), top.File("work")));
-        EXPECT_EQ(expected, Reachable(top));
-        EXPECT_TRUE(line.bExact || ReadFileBytes(file) == kKept) << "the file it resembles was rewritten";
+        std::string after = LocalStamp();
+        EXPECT_EQ(expected, Reachable(topUtf8));
+        EXPECT_TRUE(kept.empty() || ReadFileBytesUtf8(kept) == kKept) << "the look-alike's file was rewritten";
+        if (!written.empty())
+        {
+            EXPECT_TRUE(IsReport(ReadFileBytesUtf8(written), before, after));
+        }
     }
 }
 
@@ -226,12 +241,12 @@ TEST(CommandLine, RejectedLineTouchesNothing)
 }
 
 // Wine takes each code page from the locale its test runs in (tests/CMakeLists.txt), and the program inherits it.
-TEST(CommandLine, LookAlikesInCodePage1252TouchNothing)
+TEST(CommandLine, LookAlikesInCodePage1252NameOnlyTheirOwnFile)
 {
-    ExpectLookAlikesTouchNothing(1252);
+    ExpectLookAlikesNameOnlyTheirOwnFile(1252);
 }
 
-TEST(CommandLine, LookAlikesInCodePage932TouchNothing)
+TEST(CommandLine, LookAlikesInCodePage932NameOnlyTheirOwnFile)
 {
-    ExpectLookAlikesTouchNothing(932);
+    ExpectLookAlikesNameOnlyTheirOwnFile(932);
 }

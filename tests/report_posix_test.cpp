@@ -312,6 +312,32 @@ TEST(ReportRace, ALinkInPlaceOfTheTemporaryFileTouchesNothing)
     EXPECT_EQ(0604u, swap.nTempMode);
 }
 
+// As another program could, between the write and the move: the report's name passes to another file.
+void SwapReportForOther(void* pv)
+{
+    Swap& swap = *static_cast<Swap*>(pv);
+    rename((swap.dir + "/report.txt").c_str(), (swap.dir + "/moved.txt").c_str());
+    rename(swap.victim.c_str(), (swap.dir + "/report.txt").c_str());
+}
+
+// The name the report was found under must still reach the file opened there when the move comes; a file that
+// took the name meanwhile was replaced by a move that trusted the name.
+TEST(ReportRace, AFileThatTookTheReportsNameIsNotReplaced)
+{
+    TempDir dir;
+    Swap swap{ dir.path(), dir.File("other.txt") };
+    tavlen_test::WriteFileBytes(swap.victim, "another file\n");
+    std::string path = dir.File("report.txt");
+    tavlen_test::WriteFileBytes(path, kOld);
+
+    compat_sys_inject("fsync", 1, 0, SwapReportForOther, &swap);
+    WriteReport(path);
+    EXPECT_FALSE(compat_sys_clear()) << "the temporary file is flushed before its move";
+    EXPECT_EQ("another file\n", tavlen_test::ReadFileBytes(path));
+    EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(dir.File("moved.txt")));
+    EXPECT_TRUE(TempFiles(dir.path()).empty());
+}
+
 // The new report has the old one's owner, group and mode, setuid and setgid bits too; a new one gets the
 // mode the umask leaves. Giving a file away needs root.
 TEST(ReportModes, TheNewReportHasTheOldOnesOwnerAndMode)

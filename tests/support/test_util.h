@@ -79,8 +79,8 @@ long long SizeWithoutOpening(const std::string& path);
 // The path under its short name, where the file system gives it one that differs; empty elsewhere.
 std::string ShortPathOf(const std::string& path);
 
-// Runs a script in the Linux host's own shell, in the folder: natively, and under Wine, which starts Linux
-// programs too; so tests can make what Windows cannot, such as symbolic links. Its exit status, or -1 where
+// Runs a script, in UTF-8, in the Linux host's own shell, in the folder: natively, and under Wine, which starts
+// Linux programs too; so tests can make what Windows cannot, such as symbolic links. Its exit status, or -1 where
 // there is no such shell (Windows itself).
 int RunHostShell(const std::string& script, const std::string& workDir);
 
@@ -138,5 +138,13 @@ inline std::string Utf16ToUtf8(const WString& text) { return FromUtf16(text, CP_
 inline WString Utf8ToUtf16(const std::string& text) { return ToUtf16(text, CP_UTF8); }
 inline std::string Utf16ToAnsi(const WString& text) { return FromUtf16(text, CP_ACP); }
 inline WString AnsiToUtf16(const std::string& text) { return ToUtf16(text, CP_ACP); }
+inline std::string AnsiToUtf8(const std::string& text) { return Utf16ToUtf8(AnsiToUtf16(text)); }
+
+// Folders and files by paths in UTF-8, for names the ANSI code page lacks and paths longer than MAX_PATH: Windows
+// is given them in UTF-16, a full path in its long form "\\?\C:\..."; elsewhere they are the path's bytes.
+std::vector<std::string> ListFolderUtf8(const std::string& path);
+std::string ReadFileBytesUtf8(const std::string& path);
+void WriteFileBytesUtf8(const std::string& path, const std::string& bytes);
+bool MakeFolderUtf8(const std::string& path);
 
 } // namespace tavlen_test

@@ -39,6 +39,27 @@ std::vector<std::string> ListFolder(const std::string& path)
     return names;
 }
 
+// Paths here are bytes, which a UTF-8 path is already.
+std::vector<std::string> ListFolderUtf8(const std::string& path)
+{
+    return ListFolder(path);
+}
+
+std::string ReadFileBytesUtf8(const std::string& path)
+{
+    return ReadFileBytes(path);
+}
+
+void WriteFileBytesUtf8(const std::string& path, const std::string& bytes)
+{
+    WriteFileBytes(path, bytes);
+}
+
+bool MakeFolderUtf8(const std::string& path)
+{
+    return mkdir(path.c_str(), 0755) == 0;
+}
+
 namespace {
 
 // Distinct from anything a umask leaves on a new file.

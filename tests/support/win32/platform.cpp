@@ -29,22 +29,76 @@ std::vector<std::string> ListFolder(const std::string& path)
 
 namespace {
 
+// A full path with a drive in the long form, which no call cuts at MAX_PATH; others as they are.
+WString LongForm(const std::string& path)
+{
+    WString wide = Utf8ToUtf16(path);
+    return wide.size() > 2 && wide[1] == ':' && wide[2] == '\\' ? Utf8ToUtf16("\\\\?\\") + wide : wide;
+}
+
+// By UTF-16 names, as the tests make files that the ANSI code page cannot name, and folders past MAX_PATH.
 void RemoveTree(const std::string& path)
 {
-    for (const std::string& name : ListFolder(path))
+    for (const std::string& name : ListFolderUtf8(path))
     {
-        std::string child = path + "\\" + name;
-        DWORD dwAttributes = ::GetFileAttributesA(child.c_str());
-        ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        WString child = LongForm(path + "\\" + name);
+        DWORD dwAttributes = ::GetFileAttributesW(child.c_str());
+        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            RemoveTree(child);
+            RemoveTree(path + "\\" + name);
         else
-            ::DeleteFileA(child.c_str());
+            ::DeleteFileW(child.c_str());
     }
-    ::RemoveDirectoryA(path.c_str());
+    ::RemoveDirectoryW(LongForm(path).c_str());
 }
 
 } // namespace
+
+std::vector<std::string> ListFolderUtf8(const std::string& path)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE hFind = ::FindFirstFileW(LongForm(path + "\\*").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return names;
+    do
+    {
+        std::string name = Utf16ToUtf8(fd.cFileName);
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (::FindNextFileW(hFind, &fd));
+    ::FindClose(hFind);
+    return names;
+}
+
+std::string ReadFileBytesUtf8(const std::string& path)
+{
+    std::string bytes;
+    HANDLE hFile = ::CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                 OPEN_EXISTING, 0, NULL);
+    char buf[4096];
+    DWORD n;
+    while (hFile != INVALID_HANDLE_VALUE && ::ReadFile(hFile, buf, sizeof(buf), &n, NULL) && n > 0)
+        bytes.append(buf, n);
+    if (hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hFile);
+    return bytes;
+}
+
+void WriteFileBytesUtf8(const std::string& path, const std::string& bytes)
+{
+    HANDLE hFile = ::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD n;
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+    ::WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &n, NULL);
+    ::CloseHandle(hFile);
+}
+
+bool MakeFolderUtf8(const std::string& path)
+{
+    return ::CreateDirectoryW(LongForm(path).c_str(), NULL) != FALSE;
+}
 
 TempDir::TempDir()
 {
@@ -64,7 +118,7 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    RemoveTree(m_path);
+    RemoveTree(AnsiToUtf8(m_path));
 }
 
 Terminal::Terminal() : m_path(kNullDevice) {}
@@ -199,7 +253,7 @@ int RunHostShell(const std::string& script, const std::string& workDir)
         return -1;
     const std::string name = ".host-status-" + std::to_string(::GetCurrentProcessId()) + "-" +
                              std::to_string(++s_nRuns);
-    RunProcess("Z:\\bin\\sh -c \"(" + script + "); echo $? > " + name + "\"", workDir);
+    RunProcess(Utf8ToUtf16("Z:\\bin\\sh -c \"(" + script + "); echo $? > " + name + "\""), workDir);
     const std::string status = JoinPath(workDir, name);
     std::string text;
     for (int nWaited = 0; nWaited < 10000 && (text.empty() || text.back() != '\n'); nWaited += 20)
