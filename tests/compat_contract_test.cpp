@@ -296,7 +296,7 @@ TEST_F(WbemContract, AClassWithoutInstancesGivesNone)
 {
     IEnumWbemClassObject* pEnum = NULL;
     HRESULT hr = Enumerate("Win32_NoSuchClass", &pEnum);
-    EXPECT_EQ(FAILED(hr) ? WBEM_E_INVALID_CLASS : S_OK, hr);
+    EXPECT_EQ(FAILED(hr) ? (HRESULT)WBEM_E_INVALID_CLASS : S_OK, hr);
     ASSERT_EQ(FAILED(hr), pEnum == NULL) << "an enumerator exactly where the call succeeds";
     if (pEnum != NULL)
         ExpectEnded(pEnum);
