@@ -2,19 +2,22 @@
 #include "collector/InventoryDlg.h"
 
 #include "collector/ReportFile.h"
-#include "collector/SafeReplace.h"
+#include "collector/RunDeadline.h"
 #include "ui/InventoryChrome.h"
 #include "wmi/WmiClient.h"
 
 namespace {
 
-// A value read successfully loses its surrounding white space; a failed read leaves the value empty.
-void TrimIfRead(int nResult, CString& value)
+// A value read successfully loses its surrounding white space; a failed read leaves the value empty. Either is
+// the value the report holds, which the watchdog is given too.
+void TakeValue(int nResult, CString& value, CRunDeadline& deadline)
 {
-    if (nResult != 0)
-        return;
-    value.TrimLeft();
-    value.TrimRight();
+    if (nResult == 0)
+    {
+        value.TrimLeft();
+        value.TrimRight();
+    }
+    deadline.PublishValue(value);
 }
 
 } // namespace
@@ -26,7 +29,7 @@ BEGIN_MESSAGE_MAP(CInventoryDlg, CDialog)
 END_MESSAGE_MAP()
 
 CInventoryDlg::CInventoryDlg(CWnd* pParent)
-    : CDialog(CInventoryDlg::IDD, pParent), m_pszReportPathW(NULL)
+    : CDialog(CInventoryDlg::IDD, pParent), m_pszReportPathW(NULL), m_nRunDeadline(kRunDeadline)
 {
     m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
                           MAKEINTRESOURCEA(IDR_MAINFRAME));
@@ -46,16 +49,24 @@ BOOL CInventoryDlg::OnInitDialog()
     CDialog::OnInitDialog();
     SetUpChrome();
 
+    // The run ends by its deadline whatever the service does: a value that has not come by then stays empty,
+    // and a connection that has not, writes nothing.
+    CRunDeadline deadline;
+    deadline.Start(m_strReportPath, m_pszReportPathW, m_nRunDeadline);
     CWmiClient client;
-    if (client.Open())
+    client.SetDeadline(deadline.GetDeadline());
+    bool bOpen = client.Open();
+    if (bOpen)
     {
-        TrimIfRead(client.GetModel(m_strModel), m_strModel);
-        TrimIfRead(client.GetProductVersion(m_strNumber), m_strNumber);
-        TrimIfRead(client.GetSerialNumber(m_strSerial), m_strSerial);
-        TrimIfRead(client.GetBiosVersion(m_strBios), m_strBios);
-        TrimIfRead(client.GetOsDescription(m_strOs), m_strOs);
-        WriteReport();
+        deadline.PublishOpen();
+        TakeValue(client.GetModel(m_strModel), m_strModel, deadline);
+        TakeValue(client.GetProductVersion(m_strNumber), m_strNumber, deadline);
+        TakeValue(client.GetSerialNumber(m_strSerial), m_strSerial, deadline);
+        TakeValue(client.GetBiosVersion(m_strBios), m_strBios, deadline);
+        TakeValue(client.GetOsDescription(m_strOs), m_strOs, deadline);
     }
+    if (deadline.Finish() && bOpen)
+        WriteReport();
 
     // Queued before the modal loop starts, so the dialog ends before it is ever shown.
     PostMessage(WM_CLOSE);
@@ -87,26 +98,6 @@ HCURSOR CInventoryDlg::OnQueryDragIcon()
 
 int CInventoryDlg::WriteReport()
 {
-    if (m_strReportPath.IsEmpty())
-        return -1;
-
-    SYSTEMTIME st;
-    ::GetLocalTime(&st);
-    // A line that found no memory is empty: such a report would be torn, so none is written.
-    const CString strLines[] = {
-        FormatReportTime(st),
-        FormatReportLine("model", m_strModel),
-        FormatReportLine("number", m_strNumber),
-        FormatReportLine("serial", m_strSerial),
-        FormatReportLine("bios", m_strBios),
-        FormatReportLine("os", m_strOs),
-    };
-    CString strReport = JoinReportLines(strLines, sizeof(strLines) / sizeof(strLines[0]));
-    if (strReport.IsEmpty())
-        return 0;
-    BSTR bstrPath = m_pszReportPathW == NULL ? m_strReportPath.AllocSysString() : NULL;
-    if (m_pszReportPathW != NULL || bstrPath != NULL)
-        ReplaceFileWithText(m_pszReportPathW != NULL ? m_pszReportPathW : bstrPath, strReport);
-    ::SysFreeString(bstrPath);
-    return 0;
+    const CString astrValues[] = { m_strModel, m_strNumber, m_strSerial, m_strBios, m_strOs };
+    return WriteInventoryReport(m_strReportPath, m_pszReportPathW, astrValues);
 }

@@ -19,6 +19,8 @@ public:
     // The same path exactly as the caller gave it, in UTF-16; where it is NULL, the ANSI path names the file that
     // an ANSI call would open.
     LPCWSTR m_pszReportPathW;
+    // Milliseconds the run may take from its start; shorter only in tests.
+    DWORD m_nRunDeadline;
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);

@@ -1,5 +1,7 @@
-// The report's text: its time stamp, its key=value lines, and the six lines joined, each made in one buffer.
+// The report: its time stamp, its key=value lines and the six lines joined, each made in one buffer, then written.
 #include "collector/ReportFile.h"
+
+#include "collector/SafeReplace.h"
 
 #include <stdint.h>
 #include <string.h>
@@ -100,4 +102,29 @@ CString JoinReportLines(const CString* pLines, int nLines)
         pch += pLines[i].GetLength();
     }
     return strReport;
+}
+
+int WriteInventoryReport(const CString& strPath, LPCWSTR pszPathW, const CString* pValues)
+{
+    if (strPath.IsEmpty())
+        return -1;
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    // A line that found no memory is empty: such a report would be torn, so none is written.
+    const CString strLines[] = {
+        FormatReportTime(st),
+        FormatReportLine("model", pValues[0]),
+        FormatReportLine("number", pValues[1]),
+        FormatReportLine("serial", pValues[2]),
+        FormatReportLine("bios", pValues[3]),
+        FormatReportLine("os", pValues[4]),
+    };
+    CString strReport = JoinReportLines(strLines, sizeof(strLines) / sizeof(strLines[0]));
+    if (strReport.IsEmpty())
+        return 0;
+    BSTR bstrPath = pszPathW == NULL ? strPath.AllocSysString() : NULL;
+    if (pszPathW != NULL || bstrPath != NULL)
+        ReplaceFileWithText(pszPathW != NULL ? pszPathW : bstrPath, strReport);
+    ::SysFreeString(bstrPath);
+    return 0;
 }

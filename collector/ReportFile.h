@@ -1,4 +1,4 @@
-// The report's text: its line formats and the six lines as one text.
+// The report: its line formats, the six lines as one text, and that text written at the report's path.
 #pragma once
 
 #include "framework/afxwin.h"
@@ -12,3 +12,7 @@ CString FormatReportLine(LPCSTR pszKey, const CString& strValue);
 
 // The lines as one text, made in one buffer of its size; empty where a line is, or where memory ran out.
 CString JoinReportLines(const CString* pLines, int nLines);
+
+// The time now and the five values (model, number, serial, bios, os) written at the path, in UTF-16 where the
+// caller gave it so, else as an ANSI call would name it. -1 when there is no path, 0 after an attempt to write.
+int WriteInventoryReport(const CString& strPath, LPCWSTR pszPathW, const CString* pValues);

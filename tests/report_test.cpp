@@ -3,6 +3,7 @@
 
 #include "collector/InventoryDlg.h"
 #include "collector/ReportFile.h"
+#include "collector/RunDeadline.h"
 #include "collector/SafeReplace.h"
 #include "fake_wbem.h"
 #include "test_util.h"
@@ -165,6 +166,56 @@ TEST_F(ReportTest, NoCharacterInsideAValueCanEndALineOrCommandATerminal)
     EXPECT_EQ(CollectValues(), (Lines{ "model=first serial=forged; sixteen clean bytes and", "number=a serial=X y z",
                                       "serial=[31mred     0m\tend", "bios=a  b c d e f",
                                       "os=Example OS   10.0.19045" }));
+}
+
+// The whole run ends by its deadline, shortened here, whichever call of the service stalls: a value that has not
+// come by then is empty, a connection that has not writes nothing, and an answer that comes in time is there. The
+// watchdog writes what a stalled run could not and ends the process; here it only notes when.
+TEST_F(ReportTest, AStalledServiceEndsTheRunByItsDeadline)
+{
+    const DWORD kDeadline = 1000, kStall = 3000;
+    const struct { const char* pszCall; const char* pszClass; DWORD nDelay; int nValues; } stalls[] = {
+        { "connect", "", kStall, -1 },
+        { "enumerate", "Win32_BIOS", kStall, 2 },
+        { "next", "Win32_OperatingSystem", kStall, 4 },
+        { "enumerate", "Win32_BIOS", 200, 5 },
+    };
+    const Lines all = { "model=Model 7", "number=Rev B", "serial=SN-0042", "bios=BIOS 2.1",
+                        "os=Example OS   10.0.19045" };
+    static DWORD s_dwEnded;
+    CRunDeadline::s_pfnEndProcess = [] { s_dwEnded = ::GetTickCount(); };
+    for (const auto& stall : stalls)
+    {
+        SCOPED_TRACE(std::string(stall.pszCall) + " " + stall.pszClass + " takes " + std::to_string(stall.nDelay));
+        fake_wbem::Service& service = fake_wbem::Install();
+        fake_wbem::FillTypicalMachine(service);
+        if (std::string(stall.pszCall) == "connect")
+            service.connectDelay = stall.nDelay;
+        else
+            (std::string(stall.pszCall) == "next" ? service.nextDelay : service.enumerateDelay)[stall.pszClass] =
+                stall.nDelay;
+        tavlen_test::WriteFileBytes(m_path, kOld);
+        s_dwEnded = 0;
+        DWORD dwStart = ::GetTickCount();
+        CInventoryDlg dlg;
+        dlg.m_strReportPath = m_path.c_str();
+        dlg.m_nRunDeadline = kDeadline;
+        dlg.DoModal();
+        DWORD dwEnded = s_dwEnded != 0 ? s_dwEnded : ::GetTickCount();
+        EXPECT_LT(dwEnded - dwStart, kDeadline + 500) << "the run ended in time";
+        if (stall.nValues < 0)
+        {
+            EXPECT_EQ(kOld, ReadFileBytes(m_path));
+            EXPECT_EQ(std::vector<std::string>{ "report.txt" }, m_dir.List());
+            continue;
+        }
+        Lines expected = all;
+        for (size_t i = stall.nValues; i < expected.size(); i++)
+            expected[i] = expected[i].substr(0, expected[i].find('=') + 1);
+        EXPECT_TRUE(IsWholeReportAlone(m_dir.path(), "report.txt"));
+        Lines lines = ReportLines(m_path);
+        EXPECT_EQ(expected, Lines(lines.begin() + std::min<size_t>(1, lines.size()), lines.end()));
+    }
 }
 
 TEST_F(ReportTest, AnEmptyPathOrAMissingFolderWritesNothing)

@@ -32,10 +32,19 @@ int VariantToText(VARIANT* pVar, CString* pValue)
     return 0;
 }
 
+// The levels the process-wide call asks for, given to one proxy: where another module in the process set COM's
+// security first, the process-wide call comes too late, and only each proxy can still be given them. An object
+// that is no proxy, as an in-process service's, takes none and needs none.
+void SetProxySecurity(IUnknown* pProxy)
+{
+    ::CoSetProxyBlanket(pProxy, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_DEFAULT, COLE_DEFAULT_PRINCIPAL,
+                        RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE, COLE_DEFAULT_AUTHINFO, EOAC_DEFAULT);
+}
+
 } // namespace
 
 CWmiClient::CWmiClient()
-    : m_bConnected(false), m_pServices(NULL)
+    : m_bConnected(false), m_pServices(NULL), m_bDeadline(false), m_dwDeadline(0)
 {
 }
 
@@ -57,12 +66,28 @@ bool CWmiClient::Open()
     return m_bConnected;
 }
 
-// Process-wide: no proxy blanket is set later, so these settings govern every call to the service.
+// Process-wide, where this process has not set its security yet; where it has (COM sets it at the first call
+// it marshals, whoever makes it), each proxy is given the same levels instead.
 bool CWmiClient::InitSecurity()
 {
     HRESULT hr = ::CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
                                         RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_SECURE_REFS, NULL);
-    return SUCCEEDED(hr);
+    return SUCCEEDED(hr) || hr == RPC_E_TOO_LATE;
+}
+
+void CWmiClient::SetDeadline(DWORD dwDeadline)
+{
+    m_bDeadline = true;
+    m_dwDeadline = dwDeadline;
+}
+
+// Milliseconds, none once the deadline has passed.
+LONG CWmiClient::TimeLeft() const
+{
+    if (!m_bDeadline)
+        return (LONG)WBEM_INFINITE;
+    LONG nLeft = (LONG)(m_dwDeadline - ::GetTickCount());
+    return nLeft > 0 ? nLeft : 0;
 }
 
 int CWmiClient::Connect()
@@ -85,7 +110,9 @@ int CWmiClient::Connect()
         m_pServices = NULL;
     }
 
-    hr = pLocator->ConnectServer(bstrNamespace, NULL, NULL, NULL, 0, NULL, NULL, &m_pServices);
+    // The service's own limit on the wait for the connection, where it keeps one.
+    hr = pLocator->ConnectServer(bstrNamespace, NULL, NULL, NULL, WBEM_FLAG_CONNECT_USE_MAX_WAIT, NULL, NULL,
+                                 &m_pServices);
     ::SysFreeString(bstrNamespace);
     pLocator->Release();
     if (FAILED(hr) || m_pServices == NULL)
@@ -93,6 +120,7 @@ int CWmiClient::Connect()
         m_pServices = NULL;
         return -1;
     }
+    SetProxySecurity(m_pServices);
     return 0;
 }
 
@@ -110,8 +138,10 @@ int CWmiClient::GetProperty(CString strClass, CString strProperty, CString* pVal
         return -1;
     }
 
+    // Answered at once, and read as it comes, so that only Next waits, and no longer than the time left.
     IEnumWbemClassObject* pEnum = NULL;
-    HRESULT hr = m_pServices->CreateInstanceEnum(bstrClass, 0, NULL, &pEnum);
+    HRESULT hr = m_pServices->CreateInstanceEnum(bstrClass, WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY,
+                                                 NULL, &pEnum);
     if (FAILED(hr) || pEnum == NULL)
     {
         ::SysFreeString(bstrClass);
@@ -119,10 +149,12 @@ int CWmiClient::GetProperty(CString strClass, CString strProperty, CString* pVal
         return -1;
     }
 
-    // The call's own result is not examined: the count of returned objects says all.
+    // The call's own result is not examined: the count of returned objects says all, and an answer that did not
+    // come in time (WBEM_S_TIMEDOUT) returns none.
+    SetProxySecurity(pEnum);
     IWbemClassObject* pObject = NULL;
     ULONG uReturned = 0;
-    pEnum->Next(WBEM_INFINITE, 1, &pObject, &uReturned);
+    pEnum->Next(TimeLeft(), 1, &pObject, &uReturned);
 
     int nResult = -1;
     if (uReturned == 1 && pObject != NULL)

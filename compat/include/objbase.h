@@ -1,4 +1,4 @@
-// ole32: COM start-up per thread, process security, class objects, GUIDs and the allocator spy.
+// ole32: COM start-up per thread, process and proxy security, class objects, GUIDs and the allocator spy.
 #pragma once
 
 #include "unknwn.h"
@@ -20,18 +20,34 @@ typedef enum tagCOINIT
 #define RPC_C_IMP_LEVEL_DEFAULT 0
 #define RPC_C_IMP_LEVEL_IDENTIFY 2
 #define RPC_C_IMP_LEVEL_IMPERSONATE 3
+#define RPC_C_AUTHN_DEFAULT 0xFFFFFFFFL
+#define RPC_C_AUTHZ_DEFAULT 0xFFFFFFFFL
+#define COLE_DEFAULT_PRINCIPAL ((OLECHAR*)(INT_PTR)-1)
+#define COLE_DEFAULT_AUTHINFO ((void*)(INT_PTR)-1)
 
 typedef enum tagEOLE_AUTHENTICATION_CAPABILITIES
 {
     EOAC_NONE = 0x0,
     EOAC_MUTUAL_AUTH = 0x1,
     EOAC_SECURE_REFS = 0x2,
+    EOAC_DEFAULT = 0x800,
 } EOLE_AUTHENTICATION_CAPABILITIES;
 
 typedef void* PSECURITY_DESCRIPTOR;
 typedef struct tagSOLE_AUTHENTICATION_SERVICE SOLE_AUTHENTICATION_SERVICE;
 
 extern const IID IID_IMallocSpy;
+extern const IID IID_IClientSecurity;
+
+// A proxy's own security, which CoSetProxyBlanket sets through it.
+struct IClientSecurity : public IUnknown
+{
+    STDMETHOD(QueryBlanket)(IUnknown* pProxy, DWORD* pAuthnSvc, DWORD* pAuthzSvc, OLECHAR** pServerPrincName,
+                            DWORD* pAuthnLevel, DWORD* pImpLevel, void** pAuthInfo, DWORD* pCapabilities) PURE;
+    STDMETHOD(SetBlanket)(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc, OLECHAR* pServerPrincName,
+                          DWORD dwAuthnLevel, DWORD dwImpLevel, void* pAuthInfo, DWORD dwCapabilities) PURE;
+    STDMETHOD(CopyProxy)(IUnknown* pProxy, IUnknown** ppCopy) PURE;
+};
 
 // Sees every task-allocator block: BSTRs are made and freed through it.
 struct IMallocSpy : public IUnknown
@@ -57,6 +73,9 @@ HRESULT WINAPI CoInitializeSecurity(PSECURITY_DESCRIPTOR pSecDesc, LONG cAuthSvc
                                     SOLE_AUTHENTICATION_SERVICE* asAuthSvc, void* pReserved1,
                                     DWORD dwAuthnLevel, DWORD dwImpLevel, void* pAuthList,
                                     DWORD dwCapabilities, void* pReserved3);
+// Through the proxy's IClientSecurity, as Windows does; an object that is no proxy has none.
+HRESULT WINAPI CoSetProxyBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc, OLECHAR* pServerPrincName,
+                                 DWORD dwAuthnLevel, DWORD dwImpLevel, void* pAuthInfo, DWORD dwCapabilities);
 HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                                 LPVOID* ppv);
 HRESULT WINAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwClsContext, DWORD flags,

@@ -3,7 +3,6 @@
 
 #include "objbase.h"
 
-typedef WCHAR OLECHAR;
 typedef OLECHAR* LPOLESTR;
 typedef const OLECHAR* LPCOLESTR;
 typedef OLECHAR* BSTR;

@@ -17,6 +17,30 @@ typedef struct _SYSTEMTIME
 } SYSTEMTIME, *LPSYSTEMTIME;
 
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
+// Milliseconds of a clock that never steps back, wrapping as Windows' does after 49.7 days.
+DWORD WINAPI GetTickCount();
+void WINAPI Sleep(DWORD dwMilliseconds);
+
+// Ends this process at once with the code, as Windows' does: nothing more of it runs. Only this process.
+BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode);
+
+inline LONG InterlockedCompareExchange(LONG volatile* pDestination, LONG nExchange, LONG nComparand)
+{
+    __atomic_compare_exchange_n(pDestination, &nComparand, nExchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+    return nComparand;
+}
+inline LONG InterlockedExchange(LONG volatile* pTarget, LONG nValue)
+{
+    return __atomic_exchange_n(pTarget, nValue, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedIncrement(LONG volatile* pAddend)
+{
+    return __atomic_add_fetch(pAddend, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedDecrement(LONG volatile* pAddend)
+{
+    return __atomic_sub_fetch(pAddend, 1, __ATOMIC_SEQ_CST);
+}
 
 DWORD WINAPI GetLastError();
 DWORD WINAPI GetCurrentThreadId();

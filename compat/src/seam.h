@@ -1,6 +1,7 @@
 // Every system call the stand-in makes, declared once: only the seam calls the system, so tests can fail any.
 #pragma once
 
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -30,6 +31,8 @@
     X(int, mkdir, (const char* p, mode_t n), (p, n)) \
     X(int, nanosleep, (const struct timespec* p, struct timespec* q), (p, q)) \
     X(int, open, (const char* p, int n, mode_t m), (p, n, m)) \
+    X(int, pthread_create, (pthread_t* p, const pthread_attr_t* q, void* (*f)(void*), void* r), (p, q, f, r)) \
+    X(int, pthread_detach, (pthread_t n), (n)) \
     X(ssize_t, read, (int fd, void* p, size_t n), (fd, p, n)) \
     X(ssize_t, readlink, (const char* p, char* q, size_t n), (p, q, n)) \
     X(char*, realpath, (const char* p, char* q), (p, q)) \

@@ -33,6 +33,54 @@ HRESULT FillVariant(const Value& value, VARIANT* pVal)
     return value.vt != VT_BSTR || V_BSTR(pVal) != NULL ? S_OK : E_OUTOFMEMORY;
 }
 
+// Records the levels CoSetProxyBlanket gives the proxy it was asked of, as a proxy's own IClientSecurity would
+// take them. One for the process, like the factory.
+class BlanketRecorder : public compat_com::Object<IClientSecurity, g_nStatic>
+{
+public:
+    BlanketRecorder() : Object(IID_IClientSecurity) {}
+
+    STDMETHODIMP QueryBlanket(IUnknown*, DWORD*, DWORD*, OLECHAR**, DWORD*, DWORD*, void**, DWORD*) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SetBlanket(IUnknown* pProxy, DWORD, DWORD, OLECHAR*, DWORD dwAuthnLevel, DWORD dwImpLevel, void*,
+                            DWORD) override
+    {
+        IWbemServices* pServices = NULL;
+        bool bServices = SUCCEEDED(pProxy->QueryInterface(IID_IWbemServices, reinterpret_cast<void**>(&pServices)));
+        if (pServices != NULL)
+            pServices->Release();
+        g_pService->blankets.push_back(std::string(bServices ? "services " : "enumerator ") +
+                                       std::to_string(dwAuthnLevel) + " " + std::to_string(dwImpLevel));
+        return S_OK;
+    }
+    STDMETHODIMP CopyProxy(IUnknown*, IUnknown**) override { return E_NOTIMPL; }
+};
+
+BlanketRecorder g_recorder;
+
+// A proxy answers for its security too.
+template <class Base>
+class Proxy : public Base
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == NULL || !IsEqualIID(riid, IID_IClientSecurity))
+            return Base::QueryInterface(riid, ppv);
+        g_recorder.AddRef();
+        *ppv = static_cast<IClientSecurity*>(&g_recorder);
+        return S_OK;
+    }
+};
+
+DWORD DelayOf(const std::map<std::string, DWORD>& delays, const std::string& cls)
+{
+    std::map<std::string, DWORD>::const_iterator it = delays.find(cls);
+    return it != delays.end() ? it->second : 0;
+}
+
 class FakeObject : public compat_com::ClassObjectBase<g_nLive>
 {
 public:
@@ -52,15 +100,21 @@ private:
     Instance m_instance;
 };
 
-class FakeEnum : public compat_com::EnumBase<g_nLive>
+class FakeEnum : public Proxy<compat_com::EnumBase<g_nLive> >
 {
 public:
-    explicit FakeEnum(const std::vector<Instance>& instances) : m_instances(instances) {}
+    FakeEnum(const std::vector<Instance>& instances, DWORD nDelay) : m_instances(instances), m_nDelay(nDelay) {}
 
     STDMETHODIMP Next(LONG lTimeout, ULONG uCount, IWbemClassObject** apObjects, ULONG* puReturned) override
     {
         g_pService->nextTimeouts.push_back(lTimeout);
         *puReturned = 0;
+        if (m_nDelay > (DWORD)lTimeout)
+        {
+            ::Sleep((DWORD)lTimeout);
+            return WBEM_S_TIMEDOUT;
+        }
+        ::Sleep(m_nDelay);
         if (uCount == 0 || m_nNext >= m_instances.size())
             return WBEM_S_FALSE;
         apObjects[0] = new FakeObject(m_instances[m_nNext++]);
@@ -70,16 +124,20 @@ public:
 
 private:
     std::vector<Instance> m_instances;
+    DWORD m_nDelay;
     size_t m_nNext = 0;
 };
 
-class FakeServices : public compat_com::ServicesBase<g_nLive>
+class FakeServices : public Proxy<compat_com::ServicesBase<g_nLive> >
 {
 public:
-    STDMETHODIMP CreateInstanceEnum(const BSTR strFilter, LONG, IWbemContext*, IEnumWbemClassObject** ppEnum) override
+    STDMETHODIMP CreateInstanceEnum(const BSTR strFilter, LONG lFlags, IWbemContext*,
+                                    IEnumWbemClassObject** ppEnum) override
     {
         std::string cls = Narrow(strFilter);
         g_pService->enumerated.push_back(cls);
+        g_pService->enumerateFlags.push_back(lFlags);
+        ::Sleep(DelayOf(g_pService->enumerateDelay, cls));
         *ppEnum = NULL;
         std::map<std::string, HRESULT>::const_iterator failure = g_pService->hrEnumerate.find(cls);
         if (failure != g_pService->hrEnumerate.end())
@@ -87,7 +145,7 @@ public:
         std::map<std::string, std::vector<Instance> >::const_iterator it = g_pService->classes.find(cls);
         if (it == g_pService->classes.end())
             return WBEM_E_INVALID_CLASS;
-        *ppEnum = new FakeEnum(it->second);
+        *ppEnum = new FakeEnum(it->second, DelayOf(g_pService->nextDelay, cls));
         return WBEM_S_NO_ERROR;
     }
 };
@@ -103,7 +161,9 @@ public:
     {
         g_pService->namespaces.push_back(Narrow(strNetworkResource));
         g_pService->credentialsPassed = strUser != NULL || strPassword != NULL || strLocale != NULL ||
-                                        lSecurityFlags != 0 || strAuthority != NULL || pCtx != NULL;
+                                        strAuthority != NULL || pCtx != NULL;
+        g_pService->connectFlags = lSecurityFlags;
+        ::Sleep(g_pService->connectDelay);
         *ppNamespace = NULL;
         if (FAILED(g_pService->hrConnect))
             return g_pService->hrConnect;

@@ -35,6 +35,10 @@ struct Service
     HRESULT hrCreateLocator = S_OK;
     HRESULT hrConnect = S_OK;
     std::map<std::string, HRESULT> hrEnumerate;  // per class; classes not listed enumerate fine
+    // How long a call takes before it answers, in milliseconds: the connection, and per class the enumeration
+    // and its Next, which answers WBEM_S_TIMEDOUT at the time-out it is given, as Windows' does.
+    DWORD connectDelay = 0;
+    std::map<std::string, DWORD> enumerateDelay, nextDelay;
 
     // What the client asked for.
     std::vector<std::string> namespaces;
@@ -42,6 +46,11 @@ struct Service
     std::vector<std::string> propertiesRead;
     std::vector<LONG> nextTimeouts;
     bool credentialsPassed = false;
+    LONG connectFlags = -1;
+    std::vector<LONG> enumerateFlags;
+    // The levels each proxy was given, "services" or "enumerator" with the authentication and impersonation
+    // levels: "services 6 3".
+    std::vector<std::string> blankets;
 
     // Fails the next BSTR allocation once the locator is created, so the namespace cannot be made.
     bool failAllocAfterLocator = false;

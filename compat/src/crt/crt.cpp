@@ -4,8 +4,10 @@
 #include <errno.h>
 #include <io.h>
 #include <mbctype.h>
+#include <process.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -45,6 +47,41 @@ int __wgetmainargs(int* pArgc, WCHAR*** pWargv, WCHAR*** pWenv, int, _startupinf
     *pWargv = s_wideArgv.data();
     *pWenv = s_noEnvironment;
     return 0;
+}
+
+namespace {
+
+struct ThreadStart
+{
+    void (*pfnStart)(void*);
+    void* pv;
+};
+
+void* RunThread(void* pv)
+{
+    ThreadStart start = *static_cast<ThreadStart*>(pv);
+    free(pv);
+    start.pfnStart(start.pv);
+    return NULL;
+}
+
+} // namespace
+
+// pthread_create reports its failure as its result, not in errno.
+uintptr_t _beginthread(void (*start_address)(void*), unsigned, void* arglist)
+{
+    ThreadStart* pStart = static_cast<ThreadStart*>(malloc(sizeof(ThreadStart)));
+    pthread_t thread;
+    if (pStart == NULL)
+        return (uintptr_t)-1;
+    *pStart = ThreadStart{ start_address, arglist };
+    if (compat__sys::pthread_create(&thread, NULL, RunThread, pStart) != 0)
+    {
+        free(pStart);
+        return (uintptr_t)-1;
+    }
+    compat__sys::pthread_detach(thread);
+    return (uintptr_t)thread;
 }
 
 int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)

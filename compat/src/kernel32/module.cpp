@@ -1,7 +1,8 @@
-// The program's own module: the only one there is, holding the resources linked into the program.
+// The program's own module and process: the only module there is, holding the resources linked into the program.
 #include <windows.h>
 
 #include <string.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "internal.h"
@@ -63,4 +64,17 @@ FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR)
 {
     SetLastError(127 /* ERROR_PROC_NOT_FOUND */);
     return NULL;
+}
+
+// exit_group, as _exit makes it: every thread ends at once, and nothing registered to run at exit runs, as on
+// Windows.
+BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode)
+{
+    if (hProcess != GetCurrentProcess())
+    {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    compat__sys::syscall(SYS_exit_group, (long)uExitCode, 0, 0, 0);
+    return FALSE;
 }

@@ -1,5 +1,8 @@
-// The local time, from the host's clock and time zone.
+// The local time, from the host's clock and time zone; the tick count and sleeping, from its steady clock.
 #include <windows.h>
+
+#include <errno.h>
+#include <stdint.h>
 
 #include "seam.h"
 
@@ -22,4 +25,19 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime)
     // A leap second reads as the last ordinary one, as Windows never shows 60.
     lpSystemTime->wSecond = (WORD)(local.tm_sec > 59 ? 59 : local.tm_sec);
     lpSystemTime->wMilliseconds = (WORD)(ts.tv_nsec / 1000000);
+}
+
+DWORD WINAPI GetTickCount()
+{
+    struct timespec ts = {};
+    compat__sys::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (DWORD)((uint64_t)ts.tv_sec * 1000 + (uint64_t)ts.tv_nsec / 1000000);
+}
+
+// A signal that interrupts the sleep does not shorten it.
+void WINAPI Sleep(DWORD dwMilliseconds)
+{
+    struct timespec ts = { (time_t)(dwMilliseconds / 1000), (long)(dwMilliseconds % 1000) * 1000000 };
+    while (compat__sys::nanosleep(&ts, &ts) != 0 && errno == EINTR)
+        continue;
 }

@@ -96,6 +96,21 @@ HRESULT WINAPI CoInitializeSecurity(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICAT
     return g_bSecuritySet.compare_exchange_strong(bExpected, true) ? S_OK : RPC_E_TOO_LATE;
 }
 
+HRESULT WINAPI CoSetProxyBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc, OLECHAR* pServerPrincName,
+                                 DWORD dwAuthnLevel, DWORD dwImpLevel, void* pAuthInfo, DWORD dwCapabilities)
+{
+    IClientSecurity* pSecurity = NULL;
+    if (pProxy == NULL)
+        return E_INVALIDARG;
+    HRESULT hr = pProxy->QueryInterface(IID_IClientSecurity, reinterpret_cast<void**>(&pSecurity));
+    if (FAILED(hr))
+        return hr;
+    hr = pSecurity->SetBlanket(pProxy, dwAuthnSvc, dwAuthzSvc, pServerPrincName, dwAuthnLevel, dwImpLevel, pAuthInfo,
+                               dwCapabilities);
+    pSecurity->Release();
+    return hr;
+}
+
 HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv)
 {
     if (ppv == NULL)
