@@ -150,14 +150,20 @@ bool RunFailing(const char* pszCall, const std::string& dir, const std::string& 
 // refuses the move. No run reaches what only tests and timers call, nor what runs only once another call has
 // failed: lstat where a folder has no hard links, realpath where /proc cannot name a folder, stat where statx
 // cannot tell a mount point.
-TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
+// A host whose firmware gives each value as " V-" and its file's name.
+void MakeHost(const TempDir& host)
 {
-    TempDir host;
     for (const char* pszName : { "product_name", "product_version", "product_serial", "bios_version" })
         tavlen_test::RunHostShell("mkdir -p sys/class/dmi/id etc && echo ' V-" + std::string(pszName) +
                                   "' > sys/class/dmi/id/" + pszName + " && echo 'NAME=Host' > etc/os-release",
                                   host.path());
     compat_wbem_set_root(host.path().c_str());
+}
+
+TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
+{
+    TempDir host;
+    MakeHost(host);
     const std::string kLongOld = std::string(400, '#') + "\n";
     const struct { bool bOld, bAppendOnly; const char* pszPath; } scenes[] = {
         { true, false, "/report.txt" }, { false, false, "report.txt" }, { true, true, "/report.txt" } };
@@ -200,6 +206,44 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
     }
     compat_wbem_set_root(NULL);
     EXPECT_EQ(expected, unreached);
+}
+
+void SleepPastTheDeadline(void*)
+{
+    usleep(1500 * 1000);
+}
+
+// A provider that does not answer, here through the kernel's release, is abandoned at the deadline: the watchdog
+// writes the values read by then and ends the process at once, with the status every run has.
+TEST(ReportSeam, AStalledProviderIsAbandonedAtTheDeadline)
+{
+    TempDir host, dir;
+    MakeHost(host);
+    std::string path = dir.File("report.txt");
+    struct timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        compat_sys_inject("uname", 1, 0, SleepPastTheDeadline, NULL);
+        CInventoryDlg dlg;
+        dlg.m_strReportPath = path.c_str();
+        dlg.m_nRunDeadline = 500;
+        dlg.DoModal();
+        _exit(99);
+    }
+    int nStatus = -1;
+    waitpid(pid, &nStatus, 0);
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    compat_wbem_set_root(NULL);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+    EXPECT_LT((end.tv_sec - start.tv_sec) * 1000 + (end.tv_nsec - start.tv_nsec) / 1000000, 1400)
+        << "ended before the provider answered";
+    std::vector<std::string> lines = tavlen_test::SplitReportLines(tavlen_test::ReadFileBytes(path));
+    ASSERT_EQ(6u, lines.size());
+    EXPECT_EQ((std::vector<std::string>{ "model=V-product_name", "bios=V-bios_version", "os=" }),
+              (std::vector<std::string>{ lines[1], lines[4], lines[5] }));
+    EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
 }
 
 void RemoveFile(void* pv)
