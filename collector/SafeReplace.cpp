@@ -535,7 +535,8 @@ bool IsStillAtItsName(const Target& target)
 
 // One rename puts the written file at the name, so a reader finds the old report or the new one at every
 // moment: through the file's own handle where Windows can, which needs no right to it by name; on XP, which
-// renames no open file, by name once it is closed. Where the rename fails the temporary file goes.
+// renames no open file, by name once it is closed, as it may be already. Where the rename fails the temporary
+// file goes.
 Outcome Rename(PFNSETFILEINFORMATIONBYHANDLE pfnSet, HANDLE hTemp, const CWideText& strTemp,
                const CWideText& strFull, bool bReplace)
 {
@@ -544,7 +545,8 @@ Outcome Rename(PFNSETFILEINFORMATIONBYHANDLE pfnSet, HANDLE hTemp, const CWideTe
         bRenamed = RenameOpenFile(pfnSet, hTemp, strFull, bReplace);
     else
     {
-        ::CloseHandle(hTemp);
+        if (hTemp != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hTemp);
         hTemp = INVALID_HANDLE_VALUE;
         bRenamed = ::MoveFileExW(strTemp, strFull, (bReplace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH);
     }
@@ -594,11 +596,16 @@ Outcome ReplaceWhole(Target& target, const CString& strText)
     target.hFile = INVALID_HANDLE_VALUE;
     if (hTemp == INVALID_HANDLE_VALUE)
         return OutcomeOf(dwError);
-    // A write that fails has met a full disk, a quota, a size limit or an I/O error.
+    // A write that fails has met a full disk, a quota, a size limit or an I/O error. Where the file is renamed
+    // through its handle, the runtime closes a second one; elsewhere it is renamed by name once closed anyway.
     Outcome nOutcome = !bReady ? OutcomeOf(dwError) : kKept;
-    if (bReady && WriteText(DuplicateOf(hTemp), strText, kWriteNewFile))
+    PFNSETFILEINFORMATIONBYHANDLE pfnSet = HandleCall();
+    HANDLE hWrite = !bReady ? INVALID_HANDLE_VALUE : pfnSet != NULL ? DuplicateOf(hTemp) : hTemp;
+    if (hWrite == hTemp)
+        hTemp = INVALID_HANDLE_VALUE;
+    if (bReady && WriteText(hWrite, strText, kWriteNewFile))
         return Publish(target, hTemp, strTemp);
-    Discard(HandleCall(), hTemp, strTemp);
+    Discard(pfnSet, hTemp, strTemp);
     return nOutcome;
 }
 

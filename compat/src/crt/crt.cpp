@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -51,37 +52,48 @@ int __wgetmainargs(int* pArgc, WCHAR*** pWargv, WCHAR*** pWenv, int, _startupinf
 
 namespace {
 
+// Each start waits in a slot until its thread has taken it. Nothing is allocated for it, so a thread that only
+// sleeps, as a watchdog does, never sets up an allocator's arena of its own.
 struct ThreadStart
 {
+    std::atomic<bool> bTaken;
     void (*pfnStart)(void*);
     void* pv;
 };
+ThreadStart s_aStarts[4];
 
 void* RunThread(void* pv)
 {
-    ThreadStart start = *static_cast<ThreadStart*>(pv);
-    free(pv);
-    start.pfnStart(start.pv);
+    ThreadStart* pStart = static_cast<ThreadStart*>(pv);
+    void (*pfnStart)(void*) = pStart->pfnStart;
+    void* pvArg = pStart->pv;
+    pStart->bTaken.store(false);
+    pfnStart(pvArg);
     return NULL;
 }
 
 } // namespace
 
-// pthread_create reports its failure as its result, not in errno.
+// pthread_create reports its failure as its result, not in errno. No more threads start at once than there are
+// slots, which no program here comes near.
 uintptr_t _beginthread(void (*start_address)(void*), unsigned, void* arglist)
 {
-    ThreadStart* pStart = static_cast<ThreadStart*>(malloc(sizeof(ThreadStart)));
-    pthread_t thread;
-    if (pStart == NULL)
-        return (uintptr_t)-1;
-    *pStart = ThreadStart{ start_address, arglist };
-    if (compat__sys::pthread_create(&thread, NULL, RunThread, pStart) != 0)
+    for (ThreadStart& start : s_aStarts)
     {
-        free(pStart);
-        return (uintptr_t)-1;
+        if (start.bTaken.exchange(true))
+            continue;
+        start.pfnStart = start_address;
+        start.pv = arglist;
+        pthread_t thread;
+        if (compat__sys::pthread_create(&thread, NULL, RunThread, &start) != 0)
+        {
+            start.bTaken.store(false);
+            return (uintptr_t)-1;
+        }
+        compat__sys::pthread_detach(thread);
+        return (uintptr_t)thread;
     }
-    compat__sys::pthread_detach(thread);
-    return (uintptr_t)thread;
+    return (uintptr_t)-1;
 }
 
 int _vsnprintf(char* buffer, size_t count, const char* format, va_list args)

@@ -89,15 +89,17 @@ HANDLE CreateNew(const char* pszPath, mode_t nMode)
 }
 
 // A UTF-16 name as the host's bytes: each character as the ANSI code page converts it, so a name that came from
-// the host's bytes goes back to them exactly.
+// the host's bytes goes back to them exactly. One pass: no unit takes more than three bytes.
 bool BytesOf(LPCWSTR pszName, std::string& strBytes)
 {
     if (pszName == NULL)
         return false;
-    int nBytes = WideCharToMultiByte(CP_ACP, 0, pszName, -1, NULL, 0, NULL, NULL);
-    strBytes.assign(nBytes > 0 ? (size_t)nBytes : 1, 0);
-    WideCharToMultiByte(CP_ACP, 0, pszName, -1, &strBytes[0], nBytes, NULL, NULL);
-    strBytes.resize(strBytes.size() - 1);
+    int nUnits = 0;
+    while (pszName[nUnits] != 0)
+        ++nUnits;
+    strBytes.resize((size_t)nUnits * 3 + 1);
+    int nBytes = WideCharToMultiByte(CP_ACP, 0, pszName, nUnits + 1, &strBytes[0], (int)strBytes.size(), NULL, NULL);
+    strBytes.resize(nBytes > 0 ? (size_t)nBytes - 1 : 0);
     return true;
 }
 
@@ -173,13 +175,17 @@ bool ResolvePath(std::string strPath, std::string& strFull)
     return false;
 }
 
-// As Windows gives a path: its length when it fits with its terminator, or else the size it needs.
+// As Windows gives a path: its length when it fits with its terminator, or else the size it needs. A buffer as
+// long as the bytes holds the units, as no byte makes more than one.
 DWORD CopyPath(const std::string& strPath, DWORD nBufferLength, LPWSTR lpBuffer)
 {
-    int nUnits = MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, NULL, 0);
+    int nBytes = (int)strPath.size() + 1;
+    if (lpBuffer != NULL && nBufferLength >= (DWORD)nBytes)
+        return (DWORD)MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), nBytes, lpBuffer, nBytes) - 1;
+    int nUnits = MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), nBytes, NULL, 0);
     if ((DWORD)nUnits > nBufferLength || lpBuffer == NULL)
         return (DWORD)nUnits;
-    return (DWORD)MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, lpBuffer, nUnits) - 1;
+    return (DWORD)MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), nBytes, lpBuffer, nUnits) - 1;
 }
 
 // Where statx cannot tell, a mount point is where the device changes; a file bound over another on the
