@@ -32,6 +32,7 @@ struct RunState
     LONG volatile nClaim;
     LONG volatile nPublished;  // -1 until the connection is open, then the number of values published
     DWORD dwDeadline;
+    HANDLE hFinished;          // set once the run has claimed its report, so the watchdog need wait no longer
     CString strPath;
     LPCWSTR pszPathW;
     CString astrValues[kValues];
@@ -43,6 +44,8 @@ void Release(RunState* pState)
 {
     if (pState != NULL && ::InterlockedDecrement(&pState->nRefs) == 0)
     {
+        if (pState->hFinished != NULL)
+            ::CloseHandle(pState->hFinished);
         pState->~RunState();
         AfxFree(pState);
     }
@@ -53,9 +56,17 @@ void Release(RunState* pState)
 void Watch(void* pv)
 {
     RunState* pState = static_cast<RunState*>(pv);
-    // A sleep may end early, so the clock says when the deadline has come.
+    // A wait may end early, so the clock says when the deadline has come. A run that has claimed its report ends
+    // the wait: a watchdog still waiting when the process ends would cost every healthy run the time it takes the
+    // system to stop it.
     for (LONG nLeft; (nLeft = (LONG)(pState->dwDeadline - ::GetTickCount())) > 0;)
-        ::Sleep((DWORD)nLeft);
+    {
+        DWORD dwWait = pState->hFinished != NULL ? ::WaitForSingleObject(pState->hFinished, (DWORD)nLeft) : WAIT_FAILED;
+        if (dwWait == WAIT_OBJECT_0)
+            break;
+        if (dwWait == WAIT_FAILED)
+            ::Sleep((DWORD)nLeft);
+    }
     if (::InterlockedCompareExchange(&pState->nClaim, kClaimedByWatchdog, kRunning) == kRunning)
     {
         LONG nPublished = Read(pState->nPublished);
@@ -96,6 +107,7 @@ bool CRunDeadline::Start(const CString& strPath, LPCWSTR pszPathW, DWORD nMillis
     m_pState->dwDeadline = ::GetTickCount() + nMilliseconds;
     m_pState->strPath = CString((LPCSTR)strPath, strPath.GetLength());
     m_pState->pszPathW = pszPathW;
+    m_pState->hFinished = ::CreateEventA(NULL, TRUE, FALSE, NULL);
     if (_beginthread(Watch, 0, m_pState) != (uintptr_t)-1)
         return true;
     m_pState->nRefs = 1;
@@ -126,8 +138,14 @@ void CRunDeadline::PublishValue(const CString& strValue)
 // test, goes on with the report in place.
 bool CRunDeadline::Finish()
 {
-    if (m_pState == NULL || ::InterlockedCompareExchange(&m_pState->nClaim, kClaimedByRun, kRunning) == kRunning)
+    if (m_pState == NULL)
         return true;
+    if (::InterlockedCompareExchange(&m_pState->nClaim, kClaimedByRun, kRunning) == kRunning)
+    {
+        if (m_pState->hFinished != NULL)
+            ::SetEvent(m_pState->hFinished);
+        return true;
+    }
     while (Read(m_pState->nClaim) != kWrittenByWatchdog)
         ::Sleep(10);
     return false;

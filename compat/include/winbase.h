@@ -21,6 +21,17 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 DWORD WINAPI GetTickCount();
 void WINAPI Sleep(DWORD dwMilliseconds);
 
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000
+#define WAIT_TIMEOUT 0x00000102
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+
+// A manual-reset event, unnamed, closed with CloseHandle; only one event is waited for at a time.
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
+                           LPCSTR lpName);
+BOOL WINAPI SetEvent(HANDLE hEvent);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+
 // Ends this process at once with the code, as Windows' does: nothing more of it runs. Only this process.
 BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode);
 
