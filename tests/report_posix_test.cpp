@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -106,6 +107,26 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReportOrWritesInPlace)
         EXPECT_EQ(0640u, StatOf(path).st_mode & 07777);
         EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
     }
+}
+
+// On an SMB share the client turns a rename over a report that another program holds open into its deletion: the
+// report is written in place there, the same file, and no temporary file stays. A new report is still made.
+TEST(ReportSeam, AReportOnAnSmbShareIsWrittenInPlace)
+{
+    TempDir dir;
+    std::string path = dir.File("report.txt");
+    tavlen_test::WriteFileBytes(path, kOld);
+    ino_t nInode = StatOf(path).st_ino;
+    compat_sys_set_fs_type(0xFE534D42);
+    WriteReport(path);
+    WriteReport(dir.File("new.txt"));
+    compat_sys_set_fs_type(0);
+    EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(path)));
+    EXPECT_EQ(nInode, StatOf(path).st_ino) << "not replaced";
+    EXPECT_TRUE(IsWholeReport(tavlen_test::ReadFileBytes(dir.File("new.txt"))));
+    std::vector<std::string> names = dir.List();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{ "new.txt", "report.txt" }), names);
 }
 
 void SayReached(void* pv)

@@ -76,6 +76,25 @@ R Failed()
 COMPAT__SYSCALLS(COMPAT__DEFINE)
 #undef COMPAT__DEFINE
 
+namespace {
+
+long s_nFsType = 0;
+
+} // namespace
+
+int compat__sys::statfs(const char* p, struct statfs* q)
+{
+    int nResult = ::statfs(p, q);
+    if (nResult == 0 && s_nFsType != 0)
+        q->f_type = s_nFsType;
+    return nResult;
+}
+
+void compat_sys_set_fs_type(long nType)
+{
+    s_nFsType = nType;
+}
+
 const char* compat_sys_name(int nIndex)
 {
     return nIndex >= 0 && nIndex < kCount ? s_apszName[nIndex] : NULL;

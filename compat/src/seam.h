@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/types.h>
 #include <sys/utsname.h>
 #include <time.h>
@@ -54,5 +55,8 @@ namespace compat__sys {
 #define COMPAT__DECLARE(R, name, params, args) R name params;
 COMPAT__SYSCALLS(COMPAT__DECLARE)
 #undef COMPAT__DECLARE
+
+// The file system a path lies on; tests may make it name another type.
+int statfs(const char* p, struct statfs* q);
 
 } // namespace compat__sys

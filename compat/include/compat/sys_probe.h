@@ -12,3 +12,7 @@ bool compat_sys_inject(const char* pszName, int nCall, int nErrno, void (*pfnBef
 
 // Nothing fails on purpose any more; true when the request was still waiting, its call never made.
 bool compat_sys_clear();
+
+// Every path lies on a file system of this type (statfs's f_type) from now on, as on a mount of it; 0 gives each
+// its own again.
+void compat_sys_set_fs_type(long nType);

@@ -7,6 +7,7 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -235,6 +236,16 @@ bool MountPointOf(const std::string& strPath, std::string& strMount)
     return strMount == "/" || (strPath.compare(0, n, strMount) == 0 && strPath.size() > n && strPath[n] == '/');
 }
 
+// CIFS, SMB2 and the old SMB, by statfs's magic numbers.
+bool IsSmbShare(const char* pszPath)
+{
+    struct statfs st;
+    if (compat__sys::statfs(pszPath, &st) != 0)
+        return false;
+    unsigned long nType = (unsigned long)st.f_type & 0xFFFFFFFFul;
+    return nType == 0xFF534D42ul || nType == 0xFE534D42ul || nType == 0x517Bul;
+}
+
 void SyncDirectoryOf(const char* pszPath)
 {
     std::string strDir(pszPath);
@@ -454,11 +465,16 @@ BOOL WINAPI GetVolumePathNameW(LPCWSTR lpszFileName, LPWSTR lpszVolumePathName, 
     return TRUE;
 }
 
+// A replacing rename onto an SMB share is refused, as a file system refuses what it cannot do: the Linux client
+// turns a rename over a file that another program holds open into that file's deletion, and once it is closed
+// the name is gone. A plain write of the file keeps it.
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags)
 {
     std::string strFrom, strTo;
     if (!BytesOf(lpExistingFileName, strFrom) || !BytesOf(lpNewFileName, strTo))
         return Fail(EINVAL);
+    if ((dwFlags & MOVEFILE_REPLACE_EXISTING) && IsSmbShare(strTo.c_str()))
+        return Fail(EOPNOTSUPP);
     struct stat st;
     if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && compat__sys::lstat(strTo.c_str(), &st) == 0)
     {
