@@ -3,13 +3,14 @@
 # Usage: /usr/bin/python3 vm-dmi.py TAVLEN
 # The provider's other tests read fixture files; only a real kernel shows what sysfs makes of firmware
 # strings (blank ones, long ones) and that it keeps product_serial from other users.
-import glob
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import vm_guest  # noqa: E402
 
 SKIP = 77
 SYSFS = ["product_name", "product_version", "product_serial", "bios_version"]
@@ -41,68 +42,12 @@ poweroff -f
 """
 
 
-def newest_kernel():
-    def version(path):
-        return [int(n) for n in re.findall(r"\d+", os.path.basename(path))]
-    kernels = sorted(glob.glob("/boot/vmlinuz-*-cloud-amd64"), key=version)
-    return kernels[-1] if kernels else None
-
-
-def make_initramfs(tavlen, folder):
-    root = os.path.join(folder, "root")
-    for sub in ["bin", "dev", "proc", "sys", "tmp"]:
-        os.makedirs(os.path.join(root, sub))
-    os.chmod(os.path.join(root, "tmp"), 0o1777)
-    shutil.copy("/bin/busybox", os.path.join(root, "bin/busybox"))
-    for applet in ["sh", "mount", "dmesg", "xxd", "su", "poweroff"]:
-        os.symlink("busybox", os.path.join(root, "bin", applet))
-    shutil.copy(tavlen, os.path.join(root, "bin/tavlen"))
-    # The libraries and the loader at the paths the program names, the sanitizers' too in that build.
-    ldd = subprocess.run(["ldd", tavlen], capture_output=True, text=True, check=True).stdout
-    for lib in re.findall(r"(?:=> |^\s*)(/\S+)", ldd, re.M):
-        target = os.path.join(root, lib.lstrip("/"))
-        os.makedirs(os.path.dirname(target), exist_ok=True)
-        shutil.copy(lib, target)
-    os.makedirs(os.path.join(root, "etc"))
-    with open(os.path.join(root, "etc/passwd"), "w") as f:
-        f.write("root:x:0:0::/:/bin/sh\nnobody:x:65534:65534::/tmp:/bin/sh\n")
-    with open(os.path.join(root, "etc/group"), "w") as f:
-        f.write("root:x:0:\nnogroup:x:65534:\n")
-    with open(os.path.join(root, "init"), "w") as f:
-        f.write(INIT)
-    os.chmod(os.path.join(root, "init"), 0o755)
-    image = os.path.join(folder, "initramfs.cpio")
-    names = subprocess.run(["find", "."], cwd=root, capture_output=True, check=True).stdout
-    with open(image, "wb") as out:
-        subprocess.run(["cpio", "--quiet", "-o", "-H", "newc", "-R", "0:0"], cwd=root, input=names, stdout=out,
-                       check=True)
-    return image
-
-
 def boot(kernel, initramfs, strings):
     def opt(value):
         return value.replace(",", ",,")  # qemu's own escape of a comma in an option's value
     product, version, serial, bios = map(opt, strings)
-    command = ["qemu-system-x86_64", "-accel", "tcg", "-m", "256M", "-nodefaults", "-no-user-config",
-               "-display", "none", "-serial", "stdio", "-no-reboot",
-               "-kernel", kernel, "-initrd", initramfs,
-               "-append", "console=ttyS0 quiet loglevel=1 panic=-1",
-               "-smbios", f"type=0,version={bios}",
-               "-smbios", f"type=1,product={product},version={version},serial={serial}"]
-    run = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=80)
-    dumps, name, hexdigits = {}, None, []
-    for line in run.stdout.decode("latin-1").replace("\r", "").split("\n"):
-        if line.startswith("@@begin "):
-            name, hexdigits = line[8:], []
-        elif line == "@@end" and name:
-            try:
-                dumps[name] = bytes.fromhex("".join(hexdigits))
-            except ValueError:
-                print(f"{name}:", *hexdigits, sep="\n  ")  # xxd's message, not a dump
-            name = None
-        elif name:
-            hexdigits.append(line.strip())
-    return dumps, run
+    return vm_guest.boot(kernel, initramfs, ["-smbios", f"type=0,version={bios}",
+                                             "-smbios", f"type=1,product={product},version={version},serial={serial}"])
 
 
 def shown(data):
@@ -128,14 +73,14 @@ def report_value(raw):
 
 def main():
     tavlen = os.path.abspath(sys.argv[1])
-    kernel = newest_kernel()
+    kernel = vm_guest.newest_kernel()
     if shutil.which("qemu-system-x86_64") is None or kernel is None:
         print("qemu-system-x86_64 or a cloud kernel in /boot is missing: tools/setup.sh installs them")
         return SKIP
     release = os.path.basename(kernel)[len("vmlinuz-"):]
     failures = 0
     with tempfile.TemporaryDirectory() as folder:
-        initramfs = make_initramfs(tavlen, folder)
+        initramfs = vm_guest.make_initramfs(tavlen, folder, INIT, ["mount", "dmesg", "xxd", "su", "poweroff"])
         for strings in BOOTS:
             dumps, run = boot(kernel, initramfs, strings)
             for field, given in zip(SYSFS, strings):
