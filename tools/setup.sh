@@ -37,10 +37,11 @@ if [ "$profile" = all ] || [ "$profile" = shots ]; then
     fi
 fi
 if [ "$profile" = all ]; then
-    # The test on a real kernel boots Debian's cloud one under qemu, with busybox in an initramfs that cpio packs;
-    # its kernel must be of the program's architecture, and only the amd64 one is booted.
+    # The tests on a real kernel boot Debian's cloud one under qemu, with busybox in an initramfs that cpio packs;
+    # its kernel must be of the program's architecture, and only the amd64 one is booted. Samba serves the share
+    # that kernel's CIFS client mounts.
     if [ "$arch" = amd64 ]; then
-        packages+=(qemu-system-x86 linux-image-cloud-amd64 busybox-static cpio)
+        packages+=(qemu-system-x86 linux-image-cloud-amd64 busybox-static cpio samba)
         # The arm64 program is cross-built and its suite run under user-mode emulation.
         packages+=(g++-aarch64-linux-gnu qemu-user-static)
     else
