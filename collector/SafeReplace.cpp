@@ -398,26 +398,33 @@ bool IsSameDacl(const PACL pOne, SECURITY_DESCRIPTOR_CONTROL nOne, const PACL pO
     }
 }
 
+bool IsSameSid(PSID pOne, PSID pOther)
+{
+    return pOne != NULL && pOther != NULL && ::EqualSid(pOne, pOther);
+}
+
 // The new report gets the old one's access rules, its own and whether it takes its folder's, and its owner and
-// group where this user may give them; without them it would have what its folder gives new files. Rules it
-// already has are not set again.
+// group where this user may give them; without them it would have what its folder gives new files. An owner, a
+// group or rules it already has are not set again.
 bool CopySecurity(HANDLE hFrom, HANDLE hTo)
 {
-    PSID pOwner = NULL, pGroup = NULL;
+    PSID pOwner = NULL, pGroup = NULL, pNewOwner = NULL, pNewGroup = NULL;
     SECURITY_DESCRIPTOR_CONTROL nOld, nNew;
     PSECURITY_DESCRIPTOR pOldDescriptor, pNewDescriptor;
     PACL pOld = DaclOf(hFrom, &pOwner, &pGroup, nOld, pOldDescriptor);
     DWORD dwError = ::GetLastError();
-    if (dwError == ERROR_SUCCESS)
+    PACL pNew = DaclOf(hTo, &pNewOwner, &pNewGroup, nNew, pNewDescriptor);
+    if (dwError == ERROR_SUCCESS && !(IsSameSid(pOwner, pNewOwner) && IsSameSid(pGroup, pNewGroup)))
     {
         dwError = ::SetSecurityInfo(hTo, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION,
                                     pOwner, pGroup, NULL, NULL);
         if (dwError == ERROR_INVALID_OWNER || dwError == ERROR_INVALID_PRIMARY_GROUP ||
             dwError == ERROR_PRIVILEGE_NOT_HELD || dwError == ERROR_ACCESS_DENIED)
             dwError = ERROR_SUCCESS;
+        // Read again once the owner is given, as a new owner may take rights with it (the setuid bit here).
+        ::LocalFree(pNewDescriptor);
+        pNew = DaclOf(hTo, NULL, NULL, nNew, pNewDescriptor);
     }
-    // Read after the owner is given, as a new owner may take rights with it (the setuid bit here).
-    PACL pNew = DaclOf(hTo, NULL, NULL, nNew, pNewDescriptor);
     if (dwError == ERROR_SUCCESS && !IsSameDacl(pOld, nOld, pNew, nNew))
     {
         dwError = ::SetSecurityInfo(hTo, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION |

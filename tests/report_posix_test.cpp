@@ -81,7 +81,8 @@ DWORD RunTavlenAsNobody(const std::string& path)
 // for byte, with its mode; anything else stops only the replacement, and the report is written in place, as a
 // plain write would write it: a move across file systems, an owner or a mode the file system cannot give (a FAT
 // stick through FUSE answers fchown with ENOSYS). No temporary file is left. The first open looks at the old
-// report, the second names its folder, the third makes the temporary file.
+// report, the second names its folder, the third makes the temporary file. The report is another user's, so
+// that its owner has to be given to the new one.
 TEST(ReportSeam, EachFailingStepKeepsTheOldReportOrWritesInPlace)
 {
     const struct { const char* pszCall; int nCall, nErrno; bool bWritten; } steps[] = {
@@ -97,6 +98,7 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReportOrWritesInPlace)
         SCOPED_TRACE(std::string(step.pszCall) + " fails with " + strerror(step.nErrno));
         tavlen_test::WriteFileBytes(path, kOld);
         ASSERT_EQ(0, chmod(path.c_str(), 0640));
+        ASSERT_EQ(0, chown(path.c_str(), 65534, 65534));
         compat_sys_inject(step.pszCall, step.nCall, step.nErrno, NULL, NULL);
         WriteReport(path);
         compat_sys_clear();
@@ -105,6 +107,7 @@ TEST(ReportSeam, EachFailingStepKeepsTheOldReportOrWritesInPlace)
         else
             EXPECT_EQ(kOld, tavlen_test::ReadFileBytes(path));
         EXPECT_EQ(0640u, StatOf(path).st_mode & 07777);
+        EXPECT_EQ(65534u, StatOf(path).st_uid);
         EXPECT_EQ(std::vector<std::string>{ "report.txt" }, dir.List());
     }
 }
@@ -186,8 +189,9 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
     TempDir host;
     MakeHost(host);
     const std::string kLongOld = std::string(400, '#') + "\n";
-    const struct { bool bOld, bAppendOnly; const char* pszPath; } scenes[] = {
-        { true, false, "/report.txt" }, { false, false, "report.txt" }, { true, true, "/report.txt" } };
+    // The first old report is another user's, so that its owner has to be given to the new one.
+    const struct { bool bOld, bAppendOnly; const char* pszPath; bool bOthers; } scenes[] = {
+        { true, false, "/report.txt", true }, { false, false, "report.txt", false }, { true, true, "/report.txt", false } };
     std::vector<std::string> usual;
     std::set<std::string> unreached;
     for (int i = 0; compat_sys_name(i) != NULL; i++)
@@ -203,6 +207,10 @@ TEST(ReportSeam, EachSystemCallFailingOnceEndsTheRunAsUsual)
             std::string path = scene.pszPath[0] == '/' ? dir.path() + scene.pszPath : scene.pszPath;
             if (scene.bOld)
                 tavlen_test::WriteFileBytes(dir.File("report.txt"), kLongOld);
+            if (scene.bOthers)
+            {
+                ASSERT_EQ(0, chown(dir.File("report.txt").c_str(), 65534, 65534));
+            }
             if (scene.bAppendOnly && tavlen_test::RunHostShell("chattr +a . 2>/dev/null", dir.path()) != 0)
             {
                 expected.insert({ "ftruncate", "lseek" });  // neither root nor a file system that keeps the flag

@@ -149,6 +149,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
 
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
+BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2);
 BOOL WINAPI GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
                                          PSECURITY_DESCRIPTOR_CONTROL pControl, LPDWORD lpdwRevision);
 

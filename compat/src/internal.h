@@ -7,9 +7,13 @@
 // Sets the last error from a POSIX errno value.
 void compat__set_error_from_errno(int nErrno);
 
-// A file handle is the descriptor plus one, so that no descriptor can look like INVALID_HANDLE_VALUE or NULL.
-inline HANDLE compat__handle_of(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd) + 1); }
-inline int compat__descriptor_of(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1); }
+// A file handle is the descriptor plus one, times four as Windows' handles are, so that none looks like
+// INVALID_HANDLE_VALUE or NULL. An event's is its object's address with the second bit set, which no file's has.
+inline HANDLE compat__handle_of(int fd) { return reinterpret_cast<HANDLE>((static_cast<intptr_t>(fd) + 1) * 4); }
+inline int compat__descriptor_of(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) / 4 - 1); }
+inline bool compat__is_event(HANDLE h) { return (reinterpret_cast<intptr_t>(h) & 3) == 2; }
+// Frees an event; false for any other handle.
+bool compat__close_event(HANDLE h);
 
 // The program's own module: the handle that GetModuleHandleA(NULL) returns and resources are looked up in.
 HMODULE compat__main_module();

@@ -1,10 +1,8 @@
 // Every system call the stand-in makes, declared once: only the seam calls the system, so tests can fail any.
 #pragma once
 
-#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/types.h>
@@ -18,7 +16,6 @@
     X(int, chdir, (const char* p), (p)) \
     X(int, clock_gettime, (clockid_t n, struct timespec* p), (n, p)) \
     X(int, close, (int fd), (fd)) \
-    X(int, eventfd, (unsigned int n, int m), (n, m)) \
     X(int, fchmod, (int fd, mode_t n), (fd, n)) \
     X(int, fchown, (int fd, uid_t n, gid_t m), (fd, n, m)) \
     X(int, fcntl, (int fd, int n, int m), (fd, n, m)) \
@@ -35,7 +32,6 @@
     X(int, mkdir, (const char* p, mode_t n), (p, n)) \
     X(int, nanosleep, (const struct timespec* p, struct timespec* q), (p, q)) \
     X(int, open, (const char* p, int n, mode_t m), (p, n, m)) \
-    X(int, poll, (struct pollfd* p, nfds_t n, int m), (p, n, m)) \
     X(int, pthread_create, (pthread_t* p, const pthread_attr_t* q, void* (*f)(void*), void* r), (p, q, f, r)) \
     X(int, pthread_detach, (pthread_t n), (n)) \
     X(ssize_t, read, (int fd, void* p, size_t n), (fd, p, n)) \

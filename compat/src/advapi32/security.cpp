@@ -3,6 +3,7 @@
 #include <aclapi.h>
 
 #include <errno.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +86,14 @@ DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_
             return ErrorOf(errno);
     }
     return ERROR_SUCCESS;
+}
+
+// An owner's SID and a group's are both a 32-bit id here, which a user and a group may share; compare SIDs only
+// of one kind, as the program does.
+BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2)
+{
+    SetLastError(ERROR_SUCCESS);
+    return pSid1 != NULL && pSid2 != NULL && *static_cast<const uint32_t*>(pSid1) == *static_cast<const uint32_t*>(pSid2);
 }
 
 // Permission bits are never inherited from the folder, as a protected DACL is not.

@@ -21,31 +21,41 @@ char** __argv = NULL;
 
 namespace {
 
-// Made once, as the runtime makes them, and kept to the end with the pointers handed out, a null one last.
-std::vector<std::u16string> s_wideArgs;
-std::vector<WCHAR*> s_wideArgv;
+// Made once, as the runtime makes them, and kept to the end: one block holds the pointers, a null one last, and
+// then the texts they point to.
+WCHAR** s_ppszWideArgv = NULL;
 WCHAR* s_noEnvironment[] = { NULL };
+
+WCHAR** MakeWideArgv()
+{
+    size_t nUnits = 0;
+    for (int i = 0; i < __argc; i++)
+        nUnits += (size_t)MultiByteToWideChar(CP_ACP, 0, __argv[i], -1, NULL, 0);
+    size_t cbPointers = ((size_t)__argc + 1) * sizeof(WCHAR*);
+    WCHAR** ppszArgv = static_cast<WCHAR**>(malloc(cbPointers + nUnits * sizeof(WCHAR)));
+    if (ppszArgv == NULL)
+        return NULL;
+    WCHAR* pch = reinterpret_cast<WCHAR*>(reinterpret_cast<char*>(ppszArgv) + cbPointers);
+    for (int i = 0; i < __argc; i++)
+    {
+        ppszArgv[i] = pch;
+        pch += MultiByteToWideChar(CP_ACP, 0, __argv[i], -1, pch, (int)nUnits);
+    }
+    ppszArgv[__argc] = NULL;
+    return ppszArgv;
+}
 
 } // namespace
 
 // Decoded by the ANSI code page's own conversion, so that any bytes, invalid UTF-8 too, convert back to what
-// the program was given. Nothing here reads the environment through it.
+// the program was given. Nothing here reads the environment through it. Fails, as the runtime's does, where
+// there is no memory for the arguments.
 int __wgetmainargs(int* pArgc, WCHAR*** pWargv, WCHAR*** pWenv, int, _startupinfo*)
 {
-    if (s_wideArgv.empty())
-    {
-        for (int i = 0; i < __argc; i++)
-        {
-            std::u16string arg(MultiByteToWideChar(CP_ACP, 0, __argv[i], -1, NULL, 0), 0);
-            MultiByteToWideChar(CP_ACP, 0, __argv[i], -1, &arg[0], (int)arg.size());
-            s_wideArgs.push_back(arg);
-        }
-        for (std::u16string& arg : s_wideArgs)
-            s_wideArgv.push_back(&arg[0]);
-        s_wideArgv.push_back(NULL);
-    }
+    if (s_ppszWideArgv == NULL && (s_ppszWideArgv = MakeWideArgv()) == NULL)
+        return -1;
     *pArgc = __argc;
-    *pWargv = s_wideArgv.data();
+    *pWargv = s_ppszWideArgv;
     *pWenv = s_noEnvironment;
     return 0;
 }

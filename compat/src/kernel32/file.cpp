@@ -369,6 +369,8 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (hObject == INVALID_HANDLE_VALUE || hObject == NULL)
         return Fail(EBADF);
+    if (compat__is_event(hObject))
+        return compat__close_event(hObject);
     return compat__sys::close(compat__descriptor_of(hObject)) == 0 ? TRUE : Fail(errno);
 }
 

@@ -1,15 +1,51 @@
-// Events: one descriptor each, an eventfd, so that they are handles like files' and close the same way.
+// Events: a word in memory that waiters sleep on through futex(2), so an event costs no descriptor, and no call
+// to the system until someone waits for it.
 #include <windows.h>
 
 #include <errno.h>
-#include <poll.h>
+#include <linux/futex.h>
 #include <stdint.h>
-#include <sys/eventfd.h>
+#include <sys/syscall.h>
+
+#include <atomic>
+#include <new>
 
 #include "internal.h"
 #include "seam.h"
 
-// Manual reset only, which the count's never being read back gives: once set, it stays set.
+namespace {
+
+// Manual reset only: once set, an event stays set.
+enum EventState : uint32_t { kUnset, kSet, kUnsetWithWaiters };
+
+struct alignas(8) Event
+{
+    std::atomic<uint32_t> nState;
+};
+
+Event* EventOf(HANDLE h)
+{
+    return compat__is_event(h) ? reinterpret_cast<Event*>(reinterpret_cast<intptr_t>(h) & ~(intptr_t)3) : NULL;
+}
+
+long Futex(Event* pEvent, int nOp, uint32_t nValue, const struct timespec* pTimeout)
+{
+    return compat__sys::syscall(SYS_futex, (long)&pEvent->nState, nOp | FUTEX_PRIVATE_FLAG, (long)nValue,
+                                (long)pTimeout);
+}
+
+} // namespace
+
+bool compat__close_event(HANDLE h)
+{
+    Event* pEvent = EventOf(h);
+    if (pEvent == NULL)
+        return false;
+    pEvent->~Event();
+    ::operator delete(pEvent, std::nothrow);
+    return true;
+}
+
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState, LPCSTR lpName)
 {
     if (!bManualReset || lpName != NULL)
@@ -17,31 +53,35 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
         SetLastError(ERROR_INVALID_PARAMETER);
         return NULL;
     }
-    int fd = compat__sys::eventfd(bInitialState ? 1 : 0, EFD_CLOEXEC);
-    if (fd < 0)
+    void* pv = ::operator new(sizeof(Event), std::nothrow);
+    if (pv == NULL)
     {
-        compat__set_error_from_errno(errno);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
     }
-    return compat__handle_of(fd);
+    Event* pEvent = new (pv) Event{ { bInitialState ? (uint32_t)kSet : (uint32_t)kUnset } };
+    return reinterpret_cast<HANDLE>(reinterpret_cast<intptr_t>(pEvent) | 2);
 }
 
+// Only where someone sleeps on the event is the system asked to wake them.
 BOOL WINAPI SetEvent(HANDLE hEvent)
 {
-    uint64_t nOne = 1;
-    if (hEvent == NULL || hEvent == INVALID_HANDLE_VALUE ||
-        compat__sys::write(compat__descriptor_of(hEvent), &nOne, sizeof(nOne)) != (ssize_t)sizeof(nOne))
+    Event* pEvent = EventOf(hEvent);
+    if (pEvent == NULL)
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (pEvent->nState.exchange(kSet) == kUnsetWithWaiters)
+        Futex(pEvent, FUTEX_WAKE, INT32_MAX, NULL);
     return TRUE;
 }
 
-// A wait that a signal interrupts goes on for the time it has left by the clock.
+// A wait that a signal or a spurious wake ends early goes on for the time it has left by the clock.
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
-    if (hHandle == NULL || hHandle == INVALID_HANDLE_VALUE)
+    Event* pEvent = EventOf(hHandle);
+    if (pEvent == NULL)
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
@@ -49,15 +89,16 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
     DWORD dwStart = GetTickCount();
     for (;;)
     {
-        DWORD dwWaited = GetTickCount() - dwStart;
-        int nTimeout = dwMilliseconds == INFINITE ? -1 : dwWaited >= dwMilliseconds ? 0 : (int)(dwMilliseconds - dwWaited);
-        struct pollfd poll = { compat__descriptor_of(hHandle), POLLIN, 0 };
-        int nReady = compat__sys::poll(&poll, 1, nTimeout);
-        if (nReady > 0)
+        uint32_t nState = kUnset;
+        if (!pEvent->nState.compare_exchange_strong(nState, kUnsetWithWaiters) && nState == kSet)
             return WAIT_OBJECT_0;
-        if (nReady == 0)
+        DWORD dwWaited = GetTickCount() - dwStart;
+        if (dwMilliseconds != INFINITE && dwWaited >= dwMilliseconds)
             return WAIT_TIMEOUT;
-        if (errno != EINTR)
+        DWORD dwLeft = dwMilliseconds - dwWaited;
+        struct timespec left = { (time_t)(dwLeft / 1000), (long)(dwLeft % 1000) * 1000000 };
+        if (Futex(pEvent, FUTEX_WAIT, kUnsetWithWaiters, dwMilliseconds == INFINITE ? NULL : &left) != 0 &&
+            errno != EAGAIN && errno != EINTR && errno != ETIMEDOUT)
         {
             compat__set_error_from_errno(errno);
             return WAIT_FAILED;
