@@ -1,12 +1,18 @@
-/* The least program that does tavlen's job on Linux: the same sources, fallbacks and report, written the same safe way. */
+/* The least program that does tavlen's job on Linux: the same sources, fallbacks and report, written the same safe way,
+ * within the same deadline. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <stdatomic.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <sys/utsname.h>
 #include <time.h>
 #include <unistd.h>
@@ -79,34 +85,78 @@ static char* AppendLine(char* pOut, const char* pszKey, const char* pValue, size
     return pOut;
 }
 
-/* A new file beside the old one, with its mode, written, flushed and renamed over it; its folder is flushed too. */
-static int WriteReport(const char* pszPath, const char* pText, size_t cb)
+/* The text written over an open file from its start, cut after it, and flushed where it is a file. */
+static int WriteInPlace(int fd, int bFile, const char* pText, size_t cb)
+{
+    int bOk = write(fd, pText, cb) == (ssize_t)cb && (!bFile || (ftruncate(fd, (off_t)cb) == 0 && fsync(fd) == 0));
+    return close(fd) == 0 && bOk ? 0 : -1;
+}
+
+/* CIFS, SMB2 and the old SMB, by their magic numbers. */
+static int IsSmbShare(const struct statfs* pfs)
+{
+    unsigned nType = (unsigned)pfs->f_type;
+    return nType == 0xFF534D42u || nType == 0xFE534D42u || nType == 0x517Bu;
+}
+
+/* Whether the name still reaches the file that was judged, and not another put in its place since. */
+static int IsStillAtItsName(const char* pszPath, const struct statx* pstx)
 {
     struct stat st;
+    return lstat(pszPath, &st) == 0 && st.st_ino == pstx->stx_ino &&
+           st.st_dev == makedev(pstx->stx_dev_major, pstx->stx_dev_minor);
+}
+
+/* A new file beside the old one, with its owner and mode, written, flushed and renamed over it while the name
+ * still reaches the file that was judged; its folder is flushed too. A link at the name is followed to its file.
+ * A device, a pipe, a file mounted over another, or one on an SMB share, whose client turns a rename over an open
+ * file into its deletion, is written in place. */
+static int WriteReport(const char* pszGiven, const char* pText, size_t cb)
+{
+    static char szLink[4096], szLinked[8192];
+    const char* pszPath = pszGiven;
+    ssize_t cbLink = readlink(pszGiven, szLink, sizeof(szLink));
+    if (cbLink > 0 && cbLink < (ssize_t)sizeof(szLink))
+    {
+        const char* pszSlash = strrchr(pszGiven, '/');
+        int nDir = pszSlash != NULL && szLink[0] != '/' ? (int)(pszSlash - pszGiven + 1) : 0;
+        snprintf(szLinked, sizeof(szLinked), "%.*s%.*s", nDir, pszGiven, (int)cbLink, szLink);
+        pszPath = szLinked;
+    }
+    struct statx stx;
+    struct statfs fs;
     int fdOld = open(pszPath, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fdOld < 0 && errno != ENOENT)
         return -1;
-    mode_t mode = fdOld >= 0 && fstat(fdOld, &st) == 0 ? st.st_mode & 07777 : 0666;
+    int bOld = fdOld >= 0 && statx(fdOld, "", AT_EMPTY_PATH, STATX_BASIC_STATS, &stx) == 0;
+    if (bOld && !S_ISREG(stx.stx_mode))
+        return fcntl(fdOld, F_SETFL, 0), WriteInPlace(fdOld, 0, pText, cb);
+    if (bOld && ((stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) || (fstatfs(fdOld, &fs) == 0 && IsSmbShare(&fs))))
+        return WriteInPlace(fdOld, 1, pText, cb);
     if (fdOld >= 0)
         close(fdOld);
     const char* pszSlash = strrchr(pszPath, '/');
     int nDir = pszSlash != NULL ? (int)(pszSlash - pszPath + 1) : 0;
     unsigned char ab[16];
-    char szTemp[4096 + 64];
+    char szTemp[8192 + 64];
     if (getrandom(ab, sizeof(ab), 0) != sizeof(ab))
         return -1;
     int n = snprintf(szTemp, sizeof(szTemp), "%.*s~tavlen-", nDir, pszPath);
     for (int i = 0; i < 16; i++)
         n += snprintf(szTemp + n, sizeof(szTemp) - n, "%02X", ab[i]);
     strcat(szTemp, ".tmp");
-    int fd = open(szTemp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+    int fd = open(szTemp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, bOld ? 0600 : 0666);
     if (fd < 0)
         return -1;
-    int bOk = write(fd, pText, cb) == (ssize_t)cb && fsync(fd) == 0;
-    bOk = close(fd) == 0 && bOk && rename(szTemp, pszPath) == 0;
+    int bOk = !bOld || ((fchown(fd, stx.stx_uid, stx.stx_gid) == 0 || errno == EPERM) && fchmod(fd, stx.stx_mode & 07777) == 0);
+    bOk = bOk && write(fd, pText, cb) == (ssize_t)cb && fsync(fd) == 0;
+    bOk = close(fd) == 0 && bOk;
+    bOk = bOk && (bOld ? IsStillAtItsName(pszPath, &stx) && rename(szTemp, pszPath) == 0 : link(szTemp, pszPath) == 0);
+    if (!bOk || !bOld)
+        unlink(szTemp);
     if (!bOk)
-        return unlink(szTemp), -1;
-    char szDir[4096];
+        return -1;
+    char szDir[8192];
     snprintf(szDir, sizeof(szDir), "%.*s", nDir > 0 ? nDir : 1, nDir > 0 ? pszPath : ".");
     int fdDir = open(szDir, O_RDONLY | O_CLOEXEC | O_DIRECTORY);
     if (fdDir >= 0)
@@ -114,22 +164,82 @@ static int WriteReport(const char* pszPath, const char* pText, size_t cb)
     return 0;
 }
 
+/* The deadline: where the run has not finished within a minute, a watchdog writes the report with the values read
+ * so far and ends the process; whichever of the two claims the report first writes it. */
+enum { kRunning, kClaimedByRun, kClaimedByWatchdog };
+static atomic_int s_nClaim;
+static const char* s_pszReportPath;
+static char* s_apValues[5];
+static size_t s_acbValues[5];
+static atomic_int s_nPublished;
+
+static size_t FormatReport(char* pReport, size_t nValues);
+
+static void* Watch(void* pv)
+{
+    (void)pv;
+    struct timespec deadline = { 60, 0 };
+    while (nanosleep(&deadline, &deadline) != 0 && errno == EINTR)
+        continue;
+    int nRunning = kRunning;
+    if (atomic_compare_exchange_strong(&s_nClaim, &nRunning, kClaimedByWatchdog))
+    {
+        int nValues = atomic_load(&s_nPublished);
+        size_t cb = 64;
+        for (int i = 0; i < nValues; i++)
+            cb += s_acbValues[i] + 8;
+        char* pReport = malloc(cb);
+        if (pReport != NULL)
+            WriteReport(s_pszReportPath, pReport, FormatReport(pReport, (size_t)nValues));
+        _exit(0);
+    }
+    return NULL;
+}
+
+static void Publish(int i, char* pValue, size_t cb)
+{
+    s_apValues[i] = pValue;
+    s_acbValues[i] = cb;
+    atomic_store(&s_nPublished, i + 1);
+}
+
+/* The time, then a line for each key, empty for a value not published. */
+static size_t FormatReport(char* pReport, size_t nValues)
+{
+    static const char* const s_apszKeys[] = { "model", "number", "serial", "bios", "os" };
+    time_t now = time(NULL);
+    struct tm local;
+    localtime_r(&now, &local);
+    char* p = pReport + strftime(pReport, 32, "%Y/%m/%d %H:%M:%S\n", &local);
+    for (size_t i = 0; i < 5; i++)
+    {
+        int bHas = i < nValues && s_apValues[i] != NULL;
+        p = AppendLine(p, s_apszKeys[i], bHas ? s_apValues[i] : "", bHas ? s_acbValues[i] : 0);
+    }
+    return (size_t)(p - pReport);
+}
+
 int main(int argc, char** argv)
 {
     static const char* const s_apszDmi[] = { "product_name", "product_version", "product_serial", "bios_version" };
-    static const char* const s_apszKeys[] = { "model", "number", "serial", "bios" };
     if (argc != 3 || strcmp(argv[1], "-f") != 0)
         return 0;
-    char* apValues[4];
-    size_t acb[4];
+    s_pszReportPath = argv[2];
+    struct sigaction ignore = { .sa_handler = SIG_IGN };
+    sigaction(SIGXFSZ, &ignore, NULL);
+    pthread_t watchdog;
+    if (pthread_create(&watchdog, NULL, Watch, NULL) == 0)
+        pthread_detach(watchdog);
     for (int i = 0; i < 4; i++)
     {
         char szPath[64];
+        size_t cb = 0;
         snprintf(szPath, sizeof(szPath), "/sys/class/dmi/id/%s", s_apszDmi[i]);
-        apValues[i] = ReadValue(szPath, '\n', &acb[i]);
+        char* pValue = ReadValue(szPath, '\n', &cb);
+        if (i == 0 && pValue == NULL)
+            pValue = ReadValue("/sys/firmware/devicetree/base/model", 0, &cb);
+        Publish(i, pValue, cb);
     }
-    if (apValues[0] == NULL)
-        apValues[0] = ReadValue("/sys/firmware/devicetree/base/model", 0, &acb[0]);
 
     size_t cbOs;
     char* pOsRelease = ReadValue("/etc/os-release", 0, &cbOs);
@@ -150,21 +260,16 @@ int main(int argc, char** argv)
     char* pOs = malloc(strlen(pszCaption) + sizeof(name.release) + 4);
     if (pOs == NULL)
         return 0;
-    size_t cbOsLine = (size_t)sprintf(pOs, "%s   %s", pszCaption, name.release);
+    Publish(4, pOs, (size_t)sprintf(pOs, "%s   %s", pszCaption, name.release));
 
-    size_t cbReport = 32 + cbOsLine + 8;
-    for (int i = 0; i < 4; i++)
-        cbReport += acb[i] + 8;
+    size_t cbReport = 64;
+    for (int i = 0; i < 5; i++)
+        cbReport += s_acbValues[i] + 8;
     char* pReport = malloc(cbReport);
-    if (pReport == NULL)
-        return 0;
-    time_t now = time(NULL);
-    struct tm local;
-    localtime_r(&now, &local);
-    char* p = pReport + strftime(pReport, 32, "%Y/%m/%d %H:%M:%S\n", &local);
-    for (int i = 0; i < 4; i++)
-        p = AppendLine(p, s_apszKeys[i], apValues[i] != NULL ? apValues[i] : "", apValues[i] != NULL ? acb[i] : 0);
-    p = AppendLine(p, "os", pOs, cbOsLine);
-    WriteReport(argv[2], pReport, (size_t)(p - pReport));
+    int nRunning = kRunning;
+    if (pReport == NULL || !atomic_compare_exchange_strong(&s_nClaim, &nRunning, kClaimedByRun))
+        for (;;)
+            pause();  /* the watchdog writes the report and ends the process */
+    WriteReport(s_pszReportPath, pReport, FormatReport(pReport, 5));
     return 0;
 }
