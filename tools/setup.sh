@@ -89,7 +89,15 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-remove "${missing[@]}" >/dev/null
 }
 
+had_samba=""
+installed samba && had_samba=1
 install_missing "${packages[@]}"
+
+# Samba comes for its smbd alone, which the SMB test starts on a port of its own. Where installing it started the
+# system's file sharing, that is stopped and disabled again: a machine that runs the tests shares nothing.
+if [ -z "$had_samba" ] && installed samba && [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now smbd nmbd samba-ad-dc >/dev/null 2>&1 || true
+fi
 
 # The 32-bit Tavlen.exe runs under 32-bit Wine, which only a host that runs 32-bit x86 code can use. Where that
 # cannot be installed the suite runs against the 64-bit image instead, as on hosts without 32-bit support.
