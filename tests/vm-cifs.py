@@ -24,15 +24,7 @@ MODULES = ["virtio_pci", "virtio_net",
            "cmac", "sha512_generic", "ecb", "ctr", "ghash_generic", "gcm", "ccm", "nls_utf8", "cifs"]
 
 # The holder is another process, as a reader of the report would be, and holds it until tavlen has ended.
-INIT = r"""#!/bin/sh
-export PATH=/bin
-mount -t devtmpfs dev /dev
-exec </dev/console >/dev/console 2>&1
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-dmesg -n 1
-dump() { echo "@@begin $1"; xxd -p "$2"; echo "@@end"; }
-for m in /modules/*; do insmod "$m" || echo "insmod $m failed"; done
+INIT = vm_guest.INIT_START + r"""for m in /modules/*; do insmod "$m" || echo "insmod $m failed"; done
 ip link set eth0 up && ip addr add 10.0.2.15/24 dev eth0
 if mount -t cifs //10.0.2.2/share /mnt -o vers=3.1.1,port=@PORT@,username=guest,password=,noperm; then
     sleep 600 3</mnt/report.txt &
@@ -118,16 +110,15 @@ def start_smbd(smbd_path, folder, share):
 
 
 def main():
-    tavlen = os.path.abspath(sys.argv[1])
-    kernel = vm_guest.newest_kernel()
-    if shutil.which("qemu-system-x86_64") is None or kernel is None:
-        print("qemu-system-x86_64 or a cloud kernel in /boot is missing: tools/setup.sh installs them")
-        return SKIP
     smbd_path = shutil.which("smbd") or shutil.which("smbd", path="/usr/sbin:/sbin")
     if smbd_path is None or os.geteuid() != 0:
         print("Samba's smbd is missing or this is not root: tools/setup.sh installs it, and it serves as root")
         return SKIP
-    release = os.path.basename(kernel)[len("vmlinuz-"):]
+    found = vm_guest.kernel_and_release()
+    if found is None:
+        return SKIP
+    kernel, release = found
+    tavlen = os.path.abspath(sys.argv[1])
     modules = vm_guest.module_files(release, MODULES)
     if modules is None:
         print(f"the modules of {release} lack one of {' '.join(MODULES)}")

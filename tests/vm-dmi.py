@@ -5,7 +5,6 @@
 # strings (blank ones, long ones) and that it keeps product_serial from other users.
 import os
 import re
-import shutil
 import sys
 import tempfile
 
@@ -23,15 +22,7 @@ BOOTS = [
      "1.0\x07beta\u2028r2\u0085\x7fend\tx" + "0123456789" * 500],
 ]
 
-INIT = r"""#!/bin/sh
-export PATH=/bin
-mount -t devtmpfs dev /dev
-exec </dev/console >/dev/console 2>&1
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-dmesg -n 1
-dump() { echo "@@begin $1"; xxd -p "$2"; echo "@@end"; }
-tavlen -f /root.txt
+INIT = vm_guest.INIT_START + r"""tavlen -f /root.txt
 dump report.root /root.txt
 su nobody -c 'tavlen -f /tmp/user.txt'
 dump report.user /tmp/user.txt
@@ -73,11 +64,10 @@ def report_value(raw):
 
 def main():
     tavlen = os.path.abspath(sys.argv[1])
-    kernel = vm_guest.newest_kernel()
-    if shutil.which("qemu-system-x86_64") is None or kernel is None:
-        print("qemu-system-x86_64 or a cloud kernel in /boot is missing: tools/setup.sh installs them")
+    found = vm_guest.kernel_and_release()
+    if found is None:
         return SKIP
-    release = os.path.basename(kernel)[len("vmlinuz-"):]
+    kernel, release = found
     failures = 0
     with tempfile.TemporaryDirectory() as folder:
         initramfs = vm_guest.make_initramfs(tavlen, folder, INIT, ["mount", "dmesg", "xxd", "su", "poweroff"])

@@ -6,11 +6,33 @@ import shutil
 import subprocess
 
 
+# How every guest's init begins: the kernel's file systems mounted, its messages quiet, the console as its output,
+# and dump NAME FILE to hand a file's bytes back in the console's text.
+INIT_START = r"""#!/bin/sh
+export PATH=/bin
+mount -t devtmpfs dev /dev
+exec </dev/console >/dev/console 2>&1
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+dmesg -n 1
+dump() { echo "@@begin $1"; xxd -p "$2"; echo "@@end"; }
+"""
+
+
 def newest_kernel():
     def version(path):
         return [int(n) for n in re.findall(r"\d+", os.path.basename(path))]
     kernels = sorted(glob.glob("/boot/vmlinuz-*-cloud-amd64"), key=version)
     return kernels[-1] if kernels else None
+
+
+def kernel_and_release():
+    """The newest cloud kernel and its release; None, saying why, where it or qemu is missing."""
+    kernel = newest_kernel()
+    if shutil.which("qemu-system-x86_64") is None or kernel is None:
+        print("qemu-system-x86_64 or a cloud kernel in /boot is missing: tools/setup.sh installs them")
+        return None
+    return kernel, os.path.basename(kernel)[len("vmlinuz-"):]
 
 
 def module_files(release, names):
