@@ -63,7 +63,9 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
     return reinterpret_cast<HANDLE>(reinterpret_cast<intptr_t>(pEvent) | 2);
 }
 
-// Only where someone sleeps on the event is the system asked to wake them.
+// Only where someone sleeps on the event is the system asked to wake them. A waiter that sees the event set may
+// close it before the wake is made; the wake then reaches a word that no one sleeps on, or, where the memory is
+// another event's by then, wakes its waiters early, and they wait again.
 BOOL WINAPI SetEvent(HANDLE hEvent)
 {
     Event* pEvent = EventOf(hEvent);
